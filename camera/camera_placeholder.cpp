@@ -1,0 +1,1 @@
+// The camera library grows here: version records, API-call log, command channel, sensor.

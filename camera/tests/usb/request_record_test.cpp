@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include "request_record.h"
+
+namespace TVR {
+namespace {
+
+TEST(RequestRecord, FreshRecordAndRoundTrip) {
+    auto rec = makeRequestRecord(10);
+    ASSERT_EQ(rec.size(), 48u);
+    RequestHeader h;
+    ASSERT_TRUE(decodeRequestHeader(rec, h));
+    EXPECT_EQ(h.endpoint, 0xFF);
+    EXPECT_EQ(h.bufferOffset, 38u);
+    EXPECT_EQ(h.bufferLength, 0u);
+    EXPECT_EQ(h.timeoutSec, 0u);
+    for (size_t i = 0; i < rec.size(); ++i) {
+        if (i != Rec::kEndpoint && i != Rec::kBufferOffset) {
+            EXPECT_EQ(rec[i], 0) << i;
+        }
+    }
+
+    h.bmRequestType = 0xC0;
+    h.bRequest = 0xAB;
+    h.wValue = 0x1234;
+    h.wIndex = 0xBEEF;
+    h.wLength = 4;
+    h.timeoutSec = 0xA1B2C3D4;
+    h.bufferLength = 4;
+    encodeRequestHeader(h, rec);
+    EXPECT_EQ(rec[2], 0x34);
+    EXPECT_EQ(rec[3], 0x12);
+    EXPECT_EQ(rec[8], 0xD4);
+    EXPECT_EQ(rec[11], 0xA1);
+    EXPECT_EQ(rec[34], 4);
+    RequestHeader back;
+    ASSERT_TRUE(decodeRequestHeader(rec, back));
+    EXPECT_EQ(back.wIndex, 0xBEEF);
+    EXPECT_EQ(back.timeoutSec, 0xA1B2C3D4u);
+}
+
+TEST(RequestRecord, ShortBuffersAreSafe) {
+    std::vector<uint8_t> tiny(5, 0xAA);
+    RequestHeader h;
+    EXPECT_FALSE(decodeRequestHeader(tiny, h));
+    EXPECT_EQ(getLe32(tiny, 3), 0u);
+    putLe32(tiny, 3, 0);  // dropped, not written past the end
+    EXPECT_EQ(tiny[3], 0xAA);
+}
+
+TEST(RequestRecord, TimeoutRoundsUpAndSaturates) {
+    EXPECT_EQ(timeoutSeconds(0), 0u);
+    EXPECT_EQ(timeoutSeconds(50), 1u);
+    EXPECT_EQ(timeoutSeconds(1000), 1u);
+    EXPECT_EQ(timeoutSeconds(1001), 2u);
+    EXPECT_EQ(timeoutSeconds(UINT64_C(0xFFFFFFFF) * 1000 + 5000), 0xFFFFFFFFu);
+}
+
+}  // namespace
+}  // namespace TVR

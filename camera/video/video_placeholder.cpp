@@ -1,0 +1,1 @@
+// Capture devices of the cameras.
