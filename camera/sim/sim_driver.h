@@ -1,0 +1,49 @@
+#pragma once
+
+// The simulated backend: any number of SimCameras behind the UsbDriver interface. It registers
+// like the libusb backend, so every layer above runs the same code with or without hardware.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim_camera.h"
+#include "usb_driver.h"
+
+namespace TVR::Sim {
+
+class SimDriver : public UsbDriver {
+public:
+    SimDriver();
+    ~SimDriver() override;
+
+    // Adds a camera, plugged in, and returns it. Paths and locations are assigned in order
+    // ("sim:1-1", location "1-1", then "1-2", …) unless the config names a location.
+    std::shared_ptr<SimCamera> addCamera(SimCameraConfig config = {});
+    std::vector<std::shared_ptr<SimCamera>> cameras() const;  // plugged ones, in path order
+    // Unplug fails every request in flight and every later one on open handles; plug brings the
+    // camera back under the same path. Both notify subscribers.
+    void unplug(const std::shared_ptr<SimCamera>& cam);
+    void plug(const std::shared_ptr<SimCamera>& cam);
+    std::string pathOf(const SimCamera& cam) const;
+
+    // Number of UsbDriver calls made so far (enumeration, open, location, I/O control).
+    uint64_t callCount() const;
+
+    // UsbDriver
+    std::vector<std::string> interfacePaths(const Guid& interfaceClass) override;
+    std::unique_ptr<UsbDriverHandle> open(const std::string& path) override;
+    std::string location(const std::string& path) override;
+    int subscribe(PlugCallback cb) override;
+    void unsubscribe(int token) override;
+
+private:
+    struct Impl;
+    std::shared_ptr<Impl> m_impl;
+};
+
+// Builds a driver from a TAVRO_SIM text ("cameras=2;usb=3;latency_us=120"). Unknown keys or bad
+// values give null and a message naming the key.
+std::unique_ptr<SimDriver> simDriverFromSpec(const std::string& spec, std::string& error);
+
+}  // namespace TVR::Sim
