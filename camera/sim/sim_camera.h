@@ -74,6 +74,11 @@ struct SimCameraConfig {
     std::optional<std::vector<uint8_t>> bosDescriptor;
     std::map<uint8_t, std::vector<uint8_t>> stringDescriptors;  // by index, raw (incl. 0)
     bool openFails = false;   // the path exists but cannot be opened
+
+    // The camera's capture side, listed by camera/video at the camera's location.
+    std::string videoName = "Tavro Brisco camera";  // empty: no video capture device
+    std::string audioName;                          // empty: no audio capture device
+    std::optional<std::string> captureLocation;     // capture side elsewhere (tests of matching)
 };
 
 // One request as the camera received it, for tests and diagnostics.

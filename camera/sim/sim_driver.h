@@ -27,8 +27,10 @@ public:
     void plug(const std::shared_ptr<SimCamera>& cam);
     std::string pathOf(const SimCamera& cam) const;
 
-    // Number of UsbDriver calls made so far (enumeration, open, location, I/O control).
+    // Number of UsbDriver calls made so far (enumeration, open, location, I/O control), and of
+    // open() calls alone.
     uint64_t callCount() const;
+    uint64_t openCount() const;
 
     // UsbDriver
     std::vector<std::string> interfacePaths(const Guid& interfaceClass) override;

@@ -1,0 +1,2 @@
+# Frame pool and queues, pixel conversion, timers.
+list(APPEND OLK_SOURCES)
