@@ -116,9 +116,11 @@ public:
     std::vector<SimRequestRecord> requests() const;
     void clearRequests();
 
+    // Opaque outside the simulator; the driver's request handling works on it.
+    struct Impl;
+
 private:
     friend class SimDriver;
-    struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
 

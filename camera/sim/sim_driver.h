@@ -39,8 +39,11 @@ public:
     int subscribe(PlugCallback cb) override;
     void unsubscribe(int token) override;
 
-private:
     struct Impl;
+    // The camera internals the driver's request handling works on.
+    static SimCamera::Impl& cameraImpl(SimCamera& cam) { return *cam.m_impl; }
+
+private:
     std::shared_ptr<Impl> m_impl;
 };
 

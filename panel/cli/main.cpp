@@ -1,6 +1,10 @@
-#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
 
-int main() {
-    std::puts("brisco-cli");
-    return 0;
+#include "cli_app.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return TVR::Cli::runCli(args, std::cout, std::cerr);
 }

@@ -1,0 +1,26 @@
+#include "usb_backend.h"
+
+#include "libusb_driver.h"
+#include "sim_capture_devices.h"
+#include "sim_driver.h"
+#include "sim_spec.h"
+#include "sysfs_capture_devices.h"
+
+namespace TVR {
+
+Backends openBackends(bool simulate, std::string& error) {
+    Backends b;
+    if (simulate) {
+        auto sim = Sim::simDriverFromEnvironment({}, error);
+        if (!sim) return b;
+        b.capture = std::make_unique<SimCaptureDevices>(*sim);
+        b.usb = std::move(sim);
+        return b;
+    }
+    // Without usbfs (containers) libusb cannot start; that simply lists no camera.
+    b.usb = std::make_unique<Libusb::LibusbDriver>();
+    b.capture = std::make_unique<SysfsCaptureDevices>();
+    return b;
+}
+
+}  // namespace TVR

@@ -1,0 +1,144 @@
+#include "sim_spec.h"
+
+#include <charconv>
+#include <cstdlib>
+
+#include <fmt/format.h>
+
+#include "sim_driver.h"
+
+namespace TVR::Sim {
+
+namespace {
+
+std::string trim(const std::string& s) {
+    const auto b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return {};
+    const auto e = s.find_last_not_of(" \t\r\n");
+    return s.substr(b, e - b + 1);
+}
+
+bool number(const std::string& v, int64_t lo, int64_t hi, int64_t& out) {
+    int64_t n = 0;
+    const auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+    if (ec != std::errc{} || p != v.data() + v.size() || n < lo || n > hi) return false;
+    out = n;
+    return true;
+}
+
+SimSpecKey numberKey(const char* name, int64_t lo, int64_t hi,
+                     std::function<void(int64_t, SimSetup&)> set) {
+    return SimSpecKey{name, fmt::format("{}-{}", lo, hi),
+                      [lo, hi, set](const std::string& v, SimSetup& s, std::string& err) {
+                          int64_t n = 0;
+                          if (!number(v, lo, hi, n)) {
+                              err = fmt::format("expected a whole number {}-{}", lo, hi);
+                              return false;
+                          }
+                          set(n, s);
+                          return true;
+                      }};
+}
+
+SimSpecKey textKey(const char* name, std::function<void(const std::string&, SimSetup&)> set) {
+    return SimSpecKey{name, "text", [set](const std::string& v, SimSetup& s, std::string&) {
+                          set(v, s);
+                          return true;
+                      }};
+}
+
+}  // namespace
+
+const std::vector<SimSpecKey>& builtinSimKeys() {
+    static const std::vector<SimSpecKey> keys{
+        numberKey("cameras", 0, 16, [](int64_t n, SimSetup& s) { s.cameras = unsigned(n); }),
+        SimSpecKey{"usb", "2|3",
+                   [](const std::string& v, SimSetup& s, std::string& err) {
+                       if (v != "2" && v != "3") {
+                           err = "expected 2 or 3";
+                           return false;
+                       }
+                       s.camera.usbVersion = v == "2" ? 2 : 3;
+                       return true;
+                   }},
+        numberKey("latency_us", 0, 10'000'000,
+                  [](int64_t n, SimSetup& s) { s.faults.latencyUs = uint32_t(n); }),
+        numberKey("fail_after", 0, 1'000'000'000,
+                  [](int64_t n, SimSetup& s) { s.faults.failAfter = int32_t(n); }),
+        numberKey("stall", 0, 1'000'000,
+                  [](int64_t n, SimSetup& s) { s.faults.stallNext = uint32_t(n); }),
+        numberKey("corrupt", 0, 1'000'000,
+                  [](int64_t n, SimSetup& s) { s.faults.corruptNext = uint32_t(n); }),
+        numberKey("unplug_after", 0, 1'000'000'000,
+                  [](int64_t n, SimSetup& s) { s.faults.unplugAfter = int32_t(n); }),
+        textKey("name", [](const std::string& v, SimSetup& s) { s.camera.friendlyName = v; }),
+        textKey("serial", [](const std::string& v, SimSetup& s) { s.camera.serial = v; }),
+        textKey("audio", [](const std::string& v, SimSetup& s) { s.camera.audioName = v; }),
+    };
+    return keys;
+}
+
+bool parseSimSpec(const std::string& spec, std::span<const SimSpecKey> extraKeys, SimSetup& setup,
+                  std::string& error) {
+    std::vector<const SimSpecKey*> keys;
+    for (const auto& k : builtinSimKeys()) keys.push_back(&k);
+    for (const auto& k : extraKeys) keys.push_back(&k);
+
+    size_t pos = 0;
+    while (pos <= spec.size()) {
+        const size_t end = std::min(spec.find(';', pos), spec.size());
+        const std::string item = trim(spec.substr(pos, end - pos));
+        pos = end + 1;
+        if (item.empty()) continue;
+        const size_t eq = item.find('=');
+        const std::string key = trim(item.substr(0, eq));
+        if (eq == std::string::npos) {
+            error = fmt::format("TAVRO_SIM: '{}' needs a value (key=value)", key);
+            return false;
+        }
+        const std::string value = trim(item.substr(eq + 1));
+        const SimSpecKey* found = nullptr;
+        for (const auto* k : keys) {
+            if (k->name == key) found = k;
+        }
+        if (!found) {
+            std::string known;
+            for (const auto* k : keys) known += (known.empty() ? "" : ", ") + k->name;
+            error = fmt::format("TAVRO_SIM: unknown key '{}' (known: {})", key, known);
+            return false;
+        }
+        std::string why;
+        if (!found->apply(value, setup, why)) {
+            error = fmt::format("TAVRO_SIM: bad value '{}' for {} ({}; accepted: {})", value, key,
+                                why, found->accepted);
+            return false;
+        }
+    }
+    return true;
+}
+
+std::unique_ptr<SimDriver> simDriverFromSpec(const std::string& spec,
+                                             std::span<const SimSpecKey> extraKeys,
+                                             std::string& error) {
+    SimSetup setup;
+    if (!parseSimSpec(spec, extraKeys, setup, error)) return nullptr;
+    auto driver = std::make_unique<SimDriver>();
+    for (unsigned i = 0; i < setup.cameras; ++i) {
+        auto cam = driver->addCamera(setup.camera);
+        cam->setFaults(setup.faults);
+        for (const auto& step : setup.perCamera) step(*cam);
+    }
+    return driver;
+}
+
+std::unique_ptr<SimDriver> simDriverFromSpec(const std::string& spec, std::string& error) {
+    return simDriverFromSpec(spec, {}, error);
+}
+
+std::unique_ptr<SimDriver> simDriverFromEnvironment(std::span<const SimSpecKey> extraKeys,
+                                                    std::string& error) {
+    const char* spec = std::getenv("TAVRO_SIM");
+    return simDriverFromSpec(spec ? spec : "", extraKeys, error);
+}
+
+}  // namespace TVR::Sim

@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include "capture_device.h"
+#include "sim_capture_devices.h"
+#include "sim_driver.h"
+
+namespace TVR {
+namespace {
+
+std::string locationOf(Sim::SimDriver& driver, const Sim::SimCamera& cam) {
+    return driver.location(driver.pathOf(cam));
+}
+
+TEST(SimCaptureDevices, EachPluggedCameraOffersItsCaptureSide) {
+    Sim::SimDriver driver;
+    Sim::SimCameraConfig withMic;
+    withMic.audioName = "Brisco microphone";
+    const auto first = driver.addCamera(withMic);
+    Sim::SimCameraConfig elsewhere;
+    elsewhere.videoName = "Second camera";
+    elsewhere.captureLocation = "Port-A";
+    const auto second = driver.addCamera(elsewhere);
+    Sim::SimCameraConfig headless;
+    headless.videoName.clear();
+    driver.addCamera(headless);
+
+    SimCaptureDevices source(driver);
+    const std::string loc1 = locationOf(driver, *first);
+    ASSERT_FALSE(loc1.empty());
+
+    const auto video = source.videoCaptureDevices();
+    ASSERT_EQ(video.size(), 2u);
+    EXPECT_EQ(video[0].name, Sim::SimCameraConfig{}.videoName);
+    EXPECT_EQ(video[0].location, loc1);
+    EXPECT_EQ(video[0].symbolicLink, "sim-video:" + loc1);
+    EXPECT_EQ(video[0].kind, CaptureKind::Video);
+    EXPECT_FALSE(video[0].softwareDevice);
+    EXPECT_EQ(video[1].name, "Second camera");
+    EXPECT_EQ(video[1].location, "Port-A");
+
+    const auto audio = source.audioCaptureDevices();
+    ASSERT_EQ(audio.size(), 1u);
+    EXPECT_EQ(audio[0].name, "Brisco microphone");
+    EXPECT_EQ(audio[0].location, loc1);
+    EXPECT_EQ(audio[0].kind, CaptureKind::Audio);
+    EXPECT_NE(audio[0].symbolicLink, video[0].symbolicLink);
+}
+
+TEST(SimCaptureDevices, CameraFindsItsCaptureDeviceByLocation) {
+    Sim::SimDriver driver;
+    const auto first = driver.addCamera();
+    Sim::SimCameraConfig elsewhere;
+    elsewhere.videoName = "Second camera";
+    elsewhere.captureLocation = "Port-A";
+    const auto second = driver.addCamera(elsewhere);
+    SimCaptureDevices source(driver);
+
+    const auto cam = findCaptureDevice(source, locationOf(driver, *first));
+    ASSERT_TRUE(cam);
+    EXPECT_EQ(cam->name, Sim::SimCameraConfig{}.videoName);  // hardware: no suffix
+
+    // The second camera's capture side sits at another location, so it has none of its own.
+    EXPECT_FALSE(findCaptureDevice(source, locationOf(driver, *second)));
+    EXPECT_TRUE(findCaptureDevice(source, "Port-A"));
+    EXPECT_FALSE(findCaptureDevice(source, "port-a"));
+
+    // Unplugged cameras take their capture side with them.
+    const std::string loc1 = locationOf(driver, *first);
+    driver.unplug(first);
+    EXPECT_FALSE(findCaptureDevice(source, loc1));
+    EXPECT_EQ(source.videoCaptureDevices().size(), 1u);
+    driver.plug(first);
+    EXPECT_TRUE(findCaptureDevice(source, loc1));
+}
+
+}  // namespace
+}  // namespace TVR

@@ -1,1 +1,0 @@
-// Capture devices of the cameras.

@@ -1,0 +1,212 @@
+#include "cli_app.h"
+
+#include <charconv>
+#include <functional>
+#include <map>
+#include <ostream>
+
+#include <fmt/format.h>
+
+#include "usb_backend.h"
+#include "usb_device.h"
+#include "usb_driver.h"
+
+namespace TVR::Cli {
+
+namespace {
+
+constexpr const char* kGlobalHelp =
+    "Usage: brisco-cli [global options] <command> [command options]\n"
+    "\n"
+    "Commands:\n"
+    "  list    list the cameras: index, name, device path, location, speed, vid:pid\n"
+    "  info    show the USB facts of a camera\n"
+    "\n"
+    "Global options (before or after the command):\n"
+    "  --simulate    use the simulated cameras (configured by TAVRO_SIM)\n"
+    "  --device N    the camera to use (index from 'list'; default 0)\n"
+    "  --help        this text, or a command's help after the command\n"
+    "\n"
+    "Exit codes: 0 success, 1 camera error (including no camera), 2 usage error.\n";
+
+struct Options {
+    bool simulate = false;
+    bool help = false;
+    int device = 0;
+    std::string command;
+    std::vector<std::string> rest;  // command arguments
+};
+
+struct Context {
+    Options opts;
+    std::ostream& out;
+    std::ostream& err;
+};
+
+struct Command {
+    const char* help;
+    std::function<int(Context&)> run;
+};
+
+int cameraError(Context& c, const std::string& message) {
+    c.err << "brisco-cli: " << message << '\n';
+    return kExitCamera;
+}
+
+int usageError(std::ostream& err, const std::string& message) {
+    err << "brisco-cli: " << message << "\nTry 'brisco-cli --help'.\n";
+    return kExitUsage;
+}
+
+const char* speedText(const UsbDevice& dev) {
+    if (dev.isSuperSpeed()) return "super-speed";
+    if (dev.isHighSpeed()) return "high-speed";
+    return "full-speed";
+}
+
+// Opens the backends, reporting a failure as a camera error.
+bool backends(Context& c, Backends& b, int& rc) {
+    std::string error;
+    b = openBackends(c.opts.simulate, error);
+    if (!b.usb) {
+        rc = cameraError(c, error);
+        return false;
+    }
+    return true;
+}
+
+int cmdList(Context& c) {
+    Backends b;
+    int rc = kExitOk;
+    if (!backends(c, b, rc)) return rc;
+    const uint8_t count = usbDeviceCount(*b.usb);
+    if (count == 0) return cameraError(c, "no camera found");
+    UsbDevice dev(*b.usb);
+    for (unsigned i = 0; i < count; ++i) {
+        if (!dev.open(static_cast<uint8_t>(i))) {
+            const std::string path = usbDevicePath(*b.usb, static_cast<uint8_t>(i));
+            c.out << fmt::format("{}\t(cannot be opened)\t{}\t{}\t-\t-\n", i, path,
+                                 b.usb->location(path));
+            continue;
+        }
+        const auto& d = dev.deviceDescriptor();
+        c.out << fmt::format("{}\t{}\t{}\t{}\t{}\t{:04x}:{:04x}\n", i, dev.friendlyName(),
+                             dev.path(), dev.location(), speedText(dev), d.idVendor, d.idProduct);
+        dev.close();
+    }
+    return kExitOk;
+}
+
+int cmdInfo(Context& c) {
+    Backends b;
+    int rc = kExitOk;
+    if (!backends(c, b, rc)) return rc;
+    const uint8_t count = usbDeviceCount(*b.usb);
+    if (count == 0) return cameraError(c, "no camera found");
+    if (c.opts.device >= count) {
+        return cameraError(c, fmt::format("no camera {} ({} found)", c.opts.device, count));
+    }
+    UsbDevice dev(*b.usb);
+    if (!dev.open(static_cast<uint8_t>(c.opts.device))) {
+        return cameraError(c, fmt::format("camera {} cannot be opened", c.opts.device));
+    }
+    const auto& d = dev.deviceDescriptor();
+    const auto usbVer = dev.infoPair(UsbDevice::kPairUsbVersion);
+    const auto drvVer = dev.infoPair(UsbDevice::kPairDriverVersion);
+    const auto cls = dev.infoPair(UsbDevice::kPairClass);
+    auto line = [&](const char* key, const std::string& value) {
+        c.out << fmt::format("{:<16}{}\n", key, value);
+    };
+    line("Name:", dev.friendlyName());
+    line("Device name:", dev.deviceName());
+    line("Path:", dev.path());
+    line("Location:", dev.location());
+    line("USB ids:", fmt::format("{:04x}:{:04x}", d.idVendor, d.idProduct));
+    line("USB version:", fmt::format("{}.{:02x}", usbVer.first, usbVer.second));
+    line("Speed:", speedText(dev));
+    line("Class:", fmt::format("{}/{}", cls.first, cls.second));
+    line("Protocol:", dev.protocolText());
+    line("Address:", std::to_string(dev.infoNumber(UsbDevice::kNumberAddress)));
+    line("Max power:", fmt::format("{} mA", dev.maxPowerMilliamps()));
+    line("Manufacturer:", dev.infoText(UsbDevice::kTextManufacturer));
+    line("Product:", dev.infoText(UsbDevice::kTextProduct));
+    line("Driver:", fmt::format("{}.{}", drvVer.first, drvVer.second));
+    return kExitOk;
+}
+
+const std::map<std::string, Command>& commands() {
+    static const std::map<std::string, Command> table{
+        {"list",
+         {"Usage: brisco-cli [--simulate] list\n"
+          "Prints one line per camera, tab-separated: index, friendly name, device path,\n"
+          "location, speed, vid:pid.\n",
+          cmdList}},
+        {"info",
+         {"Usage: brisco-cli [--simulate] [--device N] info\n"
+          "Prints the USB facts of a camera (default: the first).\n",
+          cmdInfo}},
+    };
+    return table;
+}
+
+// Global options may stand before or after the command.
+bool parse(const std::vector<std::string>& args, Options& o, std::ostream& err, int& rc) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--simulate") {
+            o.simulate = true;
+        } else if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--device") {
+            if (i + 1 >= args.size()) {
+                rc = usageError(err, "--device needs a camera index");
+                return false;
+            }
+            const std::string& v = args[++i];
+            int n = -1;
+            auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+            if (ec != std::errc{} || p != v.data() + v.size() || n < 0 || n > 255) {
+                rc = usageError(err, fmt::format("--device takes 0 to 255, not '{}'", v));
+                return false;
+            }
+            o.device = n;
+        } else if (a.size() > 1 && a[0] == '-') {
+            rc = usageError(err, fmt::format("unknown option '{}'", a));
+            return false;
+        } else if (o.command.empty()) {
+            o.command = a;
+        } else {
+            o.rest.push_back(a);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    Options opts;
+    int rc = kExitOk;
+    if (!parse(args, opts, err, rc)) return rc;
+    if (opts.command.empty()) {
+        if (opts.help) {
+            out << kGlobalHelp;
+            return kExitOk;
+        }
+        return usageError(err, "no command given");
+    }
+    const auto& table = commands();
+    const auto it = table.find(opts.command);
+    if (it == table.end()) return usageError(err, fmt::format("unknown command '{}'", opts.command));
+    if (opts.help) {
+        out << it->second.help;
+        return kExitOk;
+    }
+    if (!opts.rest.empty()) {
+        return usageError(err, fmt::format("'{}' takes no argument '{}'", opts.command, opts.rest[0]));
+    }
+    Context ctx{opts, out, err};
+    return it->second.run(ctx);
+}
+
+}  // namespace TVR::Cli

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "cli_app.h"
+
+namespace TVR::Cli {
+namespace {
+
+struct CliRun {
+    int rc = -1;
+    std::string out;
+    std::string err;
+};
+
+CliRun run(const std::vector<std::string>& args, const char* sim = "cameras=1") {
+    setenv("TAVRO_SIM", sim, 1);
+    std::ostringstream out, err;
+    CliRun r;
+    r.rc = runCli(args, out, err);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> v;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) v.push_back(l);
+    return v;
+}
+
+std::vector<std::string> fields(const std::string& line) {
+    std::vector<std::string> v;
+    std::istringstream in(line);
+    for (std::string f; std::getline(in, f, '\t');) v.push_back(f);
+    return v;
+}
+
+TEST(CliList, TwoIdenticalCamerasDifferOnlyInTheirSuffix) {
+    const CliRun r = run({"--simulate", "list"}, "cameras=2");
+    ASSERT_EQ(r.rc, kExitOk) << r.err;
+    const auto ls = lines(r.out);
+    ASSERT_EQ(ls.size(), 2u);
+    const auto a = fields(ls[0]);
+    const auto b = fields(ls[1]);
+    ASSERT_EQ(a.size(), 6u);
+    ASSERT_EQ(b.size(), 6u);
+    EXPECT_EQ(a[0], "0");
+    EXPECT_EQ(b[0], "1");
+    const std::string base = "Tavro Brisco camera @";
+    EXPECT_EQ(a[1].rfind(base, 0), 0u) << a[1];
+    EXPECT_EQ(b[1].rfind(base, 0), 0u) << b[1];
+    EXPECT_NE(a[1], b[1]);
+    EXPECT_EQ(a[2], "sim:1-1:04b4:00f1");
+    EXPECT_EQ(a[3], "1-1");
+    EXPECT_EQ(b[3], "1-2");
+    EXPECT_EQ(a[4], "super-speed");
+    EXPECT_EQ(a[5], "04b4:00f1");
+}
+
+TEST(CliList, OneCameraHasNoSuffixAndUsb2IsHighSpeed) {
+    const CliRun r = run({"list", "--simulate"}, "cameras=1;usb=2");
+    ASSERT_EQ(r.rc, kExitOk) << r.err;
+    const auto f = fields(lines(r.out).at(0));
+    ASSERT_EQ(f.size(), 6u);
+    EXPECT_EQ(f[1], "Tavro Brisco camera");
+    EXPECT_EQ(f[4], "high-speed");
+}
+
+TEST(CliErrors, NoCameraAndBadSimulationAreCameraErrors) {
+    CliRun r = run({"--simulate", "list"}, "cameras=0");
+    EXPECT_EQ(r.rc, kExitCamera);
+    EXPECT_EQ(r.err, "brisco-cli: no camera found\n");
+    EXPECT_TRUE(r.out.empty());
+
+    r = run({"--simulate", "info"}, "cameras=0");
+    EXPECT_EQ(r.rc, kExitCamera);
+
+    r = run({"--simulate", "--device", "2", "info"}, "cameras=2");
+    EXPECT_EQ(r.rc, kExitCamera);
+    EXPECT_NE(r.err.find("no camera 2"), std::string::npos);
+
+    r = run({"--simulate", "list"}, "bogus=1");
+    EXPECT_EQ(r.rc, kExitCamera);
+    EXPECT_NE(r.err.find("bogus"), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+}
+
+TEST(CliErrors, UsageErrorsExitWithTwo) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {}, {"frobnicate"}, {"--simulate", "--frob", "list"}, {"list", "extra"},
+             {"--device"}, {"--device", "x", "info"}, {"--device", "256", "info"}}) {
+        const CliRun r = run(args);
+        EXPECT_EQ(r.rc, kExitUsage) << (args.empty() ? "" : args[0]);
+        EXPECT_FALSE(r.err.empty());
+    }
+}
+
+TEST(CliHelp, GlobalAndPerCommandHelp) {
+    CliRun r = run({"--help"});
+    EXPECT_EQ(r.rc, kExitOk);
+    EXPECT_NE(r.out.find("Commands:"), std::string::npos);
+    for (const char* cmd : {"list", "info"}) {
+        r = run({cmd, "--help"});
+        EXPECT_EQ(r.rc, kExitOk);
+        EXPECT_NE(r.out.find(std::string("brisco-cli [--simulate]")), std::string::npos) << cmd;
+        EXPECT_NE(r.out.find(cmd), std::string::npos);
+    }
+}
+
+TEST(CliInfo, ShowsTheUsbFactsOfTheChosenCamera) {
+    const CliRun r = run({"info", "--simulate", "--device", "1"}, "cameras=2;usb=3");
+    ASSERT_EQ(r.rc, kExitOk) << r.err;
+    EXPECT_NE(r.out.find("Path:           sim:1-2:04b4:00f1\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Location:       1-2\n"), std::string::npos);
+    EXPECT_NE(r.out.find("USB ids:        04b4:00f1\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Speed:          super-speed\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Manufacturer:   Tavro\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace TVR::Cli
