@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         case 2: {
             const auto bos = TVR::parseBosDescriptor(reply);
-            g_sink = bos.valid() + bos.usb20Extension[6] + bos.superSpeedUsb[9] +
-                     bos.containerId[19];
+            g_sink =
+                bos.valid() + bos.usb20Extension[6] + bos.superSpeedUsb[9] + bos.containerId[19];
             break;
         }
         case 3:

@@ -56,14 +56,13 @@ void ControlEP::copyOut(std::span<uint8_t> data, uint32_t bytes, const UsbReques
     if (!m_directionIn) return;
     const size_t offset = getLe32(request.record, Rec::kBufferOffset);
     if (offset >= request.record.size()) return;
-    const size_t n = std::min({static_cast<size_t>(bytes), data.size(),
-                               request.record.size() - offset});
+    const size_t n =
+        std::min({static_cast<size_t>(bytes), data.size(), request.record.size() - offset});
     if (n > 0) std::memcpy(data.data(), request.record.data() + offset, n);
 }
 
 bool ControlEP::vendorTransfer(uint8_t request, bool write, uint16_t value, uint16_t index,
-                               std::span<uint8_t> readBuffer,
-                               std::span<const uint8_t> writeData) {
+                               std::span<uint8_t> readBuffer, std::span<const uint8_t> writeData) {
     m_directionIn = !write;
     m_request = request;
     m_value = value;

@@ -163,10 +163,9 @@ UsbConfigDescriptor parseConfigDescriptor(std::span<const uint8_t> b, bool super
         pos += len;
     }
     for (auto& itf : c.interfaces) {
-        itf.altSettingCount = static_cast<uint32_t>(
-            std::count_if(c.interfaces.begin(), c.interfaces.end(), [&](const auto& other) {
-                return other.bInterfaceNumber == itf.bInterfaceNumber;
-            }));
+        itf.altSettingCount = static_cast<uint32_t>(std::count_if(
+            c.interfaces.begin(), c.interfaces.end(),
+            [&](const auto& other) { return other.bInterfaceNumber == itf.bInterfaceNumber; }));
     }
     return c;
 }
@@ -208,7 +207,8 @@ UsbBosDescriptor parseBosDescriptor(std::span<const uint8_t> b) {
 std::u16string parseStringDescriptor(std::span<const uint8_t> b) {
     const auto payload = stringPayload(b);
     std::u16string text(payload.size() / 2, u'\0');
-    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char16_t>(le16At(payload, 2 * i));
+    for (size_t i = 0; i < text.size(); ++i)
+        text[i] = static_cast<char16_t>(le16At(payload, 2 * i));
     return text;
 }
 

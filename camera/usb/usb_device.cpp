@@ -92,13 +92,13 @@ bool UsbDevice::openPath(const std::string& path) {
     if (!m_handle) return false;
     m_path = path;
 
-    m_deviceDesc = parseDeviceDescriptor(
-        readDescriptorData(DescType::kDevice, 0, DescSize::kDevice, 0));
+    m_deviceDesc =
+        parseDeviceDescriptor(readDescriptorData(DescType::kDevice, 0, DescSize::kDevice, 0));
     // Without a device descriptor nothing else about the device can be trusted.
     if (!m_deviceDesc.valid()) return failOpen();
 
-    m_langId = chooseLanguageId(readWholeDescriptor(DescType::kString, 0,
-                                                    DescSize::kStringHeader, false, 0));
+    m_langId = chooseLanguageId(
+        readWholeDescriptor(DescType::kString, 0, DescSize::kStringHeader, false, 0));
 
     const bool usb3 = m_deviceDesc.bcdUSBMajor >= 3;
     if (usb3) {
@@ -123,8 +123,8 @@ bool UsbDevice::openPath(const std::string& path) {
     m_control = std::make_unique<ControlEP>(m_handle.get(), m_deviceDesc.bcdUSBMajor,
                                             m_deviceDesc.bMaxPacketSize0);
 
-    const auto config = readWholeDescriptor(DescType::kConfiguration, 0,
-                                            DescSize::kConfiguration, true, 0);
+    const auto config =
+        readWholeDescriptor(DescType::kConfiguration, 0, DescSize::kConfiguration, true, 0);
     if (config.empty()) return failOpen();
     m_config = parseConfigDescriptor(config, usb3);
     const auto it = std::find_if(m_config.interfaces.begin(), m_config.interfaces.end(),
@@ -215,15 +215,14 @@ std::vector<uint8_t> UsbDevice::readWholeDescriptor(uint8_t type, uint8_t index,
                                                     uint16_t langId) {
     auto head = readDescriptorData(type, index, headerBytes, langId);
     if (head.size() < headerBytes) return {};
-    const uint16_t whole =
-        totalLength ? getLe16(head, 2) : static_cast<uint16_t>(head[0]);
+    const uint16_t whole = totalLength ? getLe16(head, 2) : static_cast<uint16_t>(head[0]);
     if (whole <= headerBytes) return head;
     return readDescriptorData(type, index, whole, langId);
 }
 
 std::u16string UsbDevice::readStringDescriptor(uint8_t index) {
-    const auto head = readDescriptorData(DescType::kString, index, DescSize::kStringHeader,
-                                         m_langId);
+    const auto head =
+        readDescriptorData(DescType::kString, index, DescSize::kStringHeader, m_langId);
     if (head.size() < DescSize::kStringHeader || head[0] <= DescSize::kStringHeader ||
         head[1] != DescType::kString) {
         return {};

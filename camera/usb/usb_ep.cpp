@@ -42,7 +42,8 @@ uint32_t UsbEP::defaultTimeout() { return g_defaultTimeoutMs.load(); }
 
 bool UsbEP::isIn() const {
     if (m_desc.transferType() == EpType::kControl) {
-        debugOut("Control EP is bi-directional so using its address to figure out direction is wrong!");
+        debugOut(
+            "Control EP is bi-directional so using its address to figure out direction is wrong!");
         return false;
     }
     return (m_desc.bEndpointAddress & 0x80) != 0;

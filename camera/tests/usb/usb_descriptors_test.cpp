@@ -18,12 +18,11 @@ using UsbTest::interfaceDescriptor;
 
 TEST(ConfigParsing, ClassSpecificDescriptorsDoNotReduceEndpoints) {
     // A video-class interface: class-specific headers before and between its endpoints.
-    const Bytes cfg = concat({configHeader(2), interfaceDescriptor(0, 0, 1, 0x0E),
-                              classSpecific(13), classSpecific(9), classSpecific(11),
-                              endpointDescriptor(0x83, 3, 16), classSpecific(5, 0x25),
-                              interfaceDescriptor(1, 0, 3), endpointDescriptor(0x04, 2, 512),
-                              classSpecific(4), endpointDescriptor(0x84, 2, 512),
-                              endpointDescriptor(0x05, 2, 512)});
+    const Bytes cfg = concat(
+        {configHeader(2), interfaceDescriptor(0, 0, 1, 0x0E), classSpecific(13), classSpecific(9),
+         classSpecific(11), endpointDescriptor(0x83, 3, 16), classSpecific(5, 0x25),
+         interfaceDescriptor(1, 0, 3), endpointDescriptor(0x04, 2, 512), classSpecific(4),
+         endpointDescriptor(0x84, 2, 512), endpointDescriptor(0x05, 2, 512)});
     const auto c = parseConfigDescriptor(cfg, false);
     ASSERT_EQ(c.interfaces.size(), 2u);
     ASSERT_EQ(c.interfaces[0].endpoints.size(), 1u);
@@ -70,9 +69,9 @@ TEST(ConfigParsing, AtMostEightInterfaceRecords) {
 }
 
 TEST(ConfigParsing, InterfaceWithTooFewEndpointsDoesNotSwallowTheNext) {
-    const Bytes cfg = concat({configHeader(2), interfaceDescriptor(0, 0, 3),
-                              endpointDescriptor(0x81, 2, 512), interfaceDescriptor(1, 0, 1),
-                              endpointDescriptor(0x02, 2, 512)});
+    const Bytes cfg =
+        concat({configHeader(2), interfaceDescriptor(0, 0, 3), endpointDescriptor(0x81, 2, 512),
+                interfaceDescriptor(1, 0, 1), endpointDescriptor(0x02, 2, 512)});
     const auto c = parseConfigDescriptor(cfg, false);
     ASSERT_EQ(c.interfaces.size(), 2u);
     EXPECT_EQ(c.interfaces[0].endpoints.size(), 1u);

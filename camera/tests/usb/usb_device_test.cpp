@@ -31,8 +31,8 @@ std::vector<DescriptorRead> descriptorReads(const Sim::SimCamera& cam) {
     std::vector<DescriptorRead> reads;
     for (const SimRequestRecord& r : cam.requests()) {
         if (r.setup.bmRequestType == 0x80 && r.setup.bRequest == 6) {
-            reads.push_back({static_cast<uint8_t>(r.setup.wValue >> 8), r.setup.wLength,
-                             r.setup.wIndex});
+            reads.push_back(
+                {static_cast<uint8_t>(r.setup.wValue >> 8), r.setup.wLength, r.setup.wIndex});
         }
     }
     return reads;
@@ -216,10 +216,10 @@ TEST(UsbDeviceOpen, BrokenDescriptorsLeaveTheDeviceClosed) {
 TEST(UsbDeviceOpen, HostileConfigurations) {
     // A zero-length descriptor after the first interface: the walk stops there instead of
     // spinning, and the device opens with what came before.
-    const Bytes zeroInside = concat({UsbTest::configHeader(2), UsbTest::interfaceDescriptor(0, 0, 1),
-                                     UsbTest::endpointDescriptor(0x84, 2, 1024),
-                                     UsbTest::companionDescriptor(0, 0), Bytes{0, 0x24, 1, 2},
-                                     UsbTest::interfaceDescriptor(1, 0, 0)});
+    const Bytes zeroInside =
+        concat({UsbTest::configHeader(2), UsbTest::interfaceDescriptor(0, 0, 1),
+                UsbTest::endpointDescriptor(0x84, 2, 1024), UsbTest::companionDescriptor(0, 0),
+                Bytes{0, 0x24, 1, 2}, UsbTest::interfaceDescriptor(1, 0, 0)});
     {
         SimDriver drv;
         SimCameraConfig cfg;
@@ -291,7 +291,7 @@ TEST(UsbDeviceStrings, DescriptorRulesAndLanguage) {
     SimDriver drv;
     SimCameraConfig cfg;
     cfg.languages = {0x0407, 0x0409};
-    cfg.stringDescriptors[1] = Bytes{2, 3};                    // iManufacturer: nothing
+    cfg.stringDescriptors[1] = Bytes{2, 3};                          // iManufacturer: nothing
     cfg.stringDescriptors[2] = Bytes{8, 4, 'A', 0, 'B', 0, 'C', 0};  // iProduct: wrong type
     cfg.stringDescriptors[3] = UsbTest::stringDescriptor(u"\u00C4X");
     cfg.stringDescriptors[4] = Bytes{7, 3, 'O', 0, 'K', 0, '!'};
@@ -349,8 +349,7 @@ TEST(UsbDeviceNames, IdenticalCamerasDifferOnlyInSuffix) {
     ASSERT_TRUE(second.open(1));
     const std::string base = "Tavro Brisco camera";
     EXPECT_EQ(first.friendlyName(), fmt::format("{} @{}", base, pathSuffixNumber(first.path())));
-    EXPECT_EQ(second.friendlyName(),
-              fmt::format("{} @{}", base, pathSuffixNumber(second.path())));
+    EXPECT_EQ(second.friendlyName(), fmt::format("{} @{}", base, pathSuffixNumber(second.path())));
     EXPECT_NE(first.friendlyName(), second.friendlyName());
 
     // Reopening gives the same name: the number belongs to the path.

@@ -31,8 +31,8 @@ uint8_t hi(uint16_t v) { return static_cast<uint8_t>(v >> 8); }
 }  // namespace
 
 Bytes deviceDescriptor(uint16_t bcdUsb, uint8_t maxPacket0, uint16_t vid, uint16_t pid) {
-    return {18,      1,       lo(bcdUsb), hi(bcdUsb), 0, 0, 0, maxPacket0, lo(vid), hi(vid),
-            lo(pid), hi(pid), 0x00,       0x01,       1, 2, 3, 1};
+    return {18,      1,       lo(bcdUsb), hi(bcdUsb), 0,    0, 0, maxPacket0, lo(vid),
+            hi(vid), lo(pid), hi(pid),    0x00,       0x01, 1, 2, 3,          1};
 }
 
 Bytes configHeader(uint8_t numInterfaces, uint8_t maxPower) {
