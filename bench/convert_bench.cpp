@@ -1,11 +1,12 @@
 // Frame conversion at 1920x1080 against libyuv and swscale in the same run. Every
-// conversion reports vs_libyuv: its frames per second over libyuv's for the same format.
+// conversion reports vs_libyuv: its frames per second over libyuv's for the same format,
+// timed right after it in the same process.
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <map>
 #include <random>
 #include <vector>
 
@@ -70,18 +71,7 @@ void libyuvConvert(Format f, uint8_t* dst) {
     }
 }
 
-std::map<Format, double>& libyuvFpsStore() {
-    static std::map<Format, double> fps;
-    return fps;
-}
-
-// libyuv's rate from its own benchmark earlier in this run, or measured now when that one
-// was filtered out.
-double libyuvFps(Format f) {
-    auto& store = libyuvFpsStore();
-    if (auto it = store.find(f); it != store.end()) {
-        return it->second;
-    }
+double libyuvFpsNow(Format f, std::chrono::duration<double> span) {
     uint8_t* dst = output().data();
     const auto start = std::chrono::steady_clock::now();
     int frames = 0;
@@ -90,14 +80,14 @@ double libyuvFps(Format f) {
         libyuvConvert(f, dst);
         ++frames;
         elapsed = std::chrono::steady_clock::now() - start;
-    } while (elapsed.count() < 0.3);
-    store[f] = frames / elapsed.count();
-    return store[f];
+    } while (elapsed < span);
+    return frames / elapsed.count();
 }
 
+// The machine is shared, so libyuv is timed again right after each run, for as long as the
+// run took, and the ratio is taken against that rate.
 template <typename Body>
 void runFrames(benchmark::State& state, Format f, bool isLibyuv, Body&& body) {
-    const double reference = isLibyuv ? 0.0 : libyuvFps(f);
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
         body();
@@ -105,11 +95,11 @@ void runFrames(benchmark::State& state, Format f, bool isLibyuv, Body&& body) {
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     const double fps = static_cast<double>(state.iterations()) / elapsed.count();
-    if (reference == 0.0) {
-        libyuvFpsStore()[f] = fps;
-    }
+    const double reference =
+        isLibyuv ? fps : libyuvFpsNow(f, std::min(elapsed, std::chrono::duration<double>(0.5)));
     state.counters["fps"] = fps;
-    state.counters["vs_libyuv"] = reference == 0.0 ? 1.0 : fps / reference;
+    state.counters["libyuv_fps"] = reference;
+    state.counters["vs_libyuv"] = fps / reference;
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kDstStride * kHeight);
 }
 
@@ -159,7 +149,8 @@ void imgXformBench(benchmark::State& state, Format f) {
     const auto fn = OLK::ImgXform::getConversionFunction(subtypes[f]);
     const Input& in = input(f);
     uint8_t* dst = output().data();
-    runFrames(state, f, false, [&] { fn(dst, kDstStride, in.bytes.data(), in.stride, kWidth, kHeight); });
+    runFrames(state, f, false,
+              [&] { fn(dst, kDstStride, in.bytes.data(), in.stride, kWidth, kHeight); });
 }
 
 // The floor for any conversion: writing the destination frame once.
@@ -178,7 +169,6 @@ void registerAll() {
     benchmark::RegisterBenchmark("memcpy_dst_frame", memcpyBench)->UseRealTime();
     for (Format f : {kYuy2, kNv12, kRgb24}) {
         const std::string n = names[f];
-        // libyuv first: the others divide by its rate.
         benchmark::RegisterBenchmark(("libyuv/" + n).c_str(), libyuvBench, f)->UseRealTime();
         benchmark::RegisterBenchmark(("swscale/" + n).c_str(), swscaleBench, f)->UseRealTime();
         benchmark::RegisterBenchmark(("ImgXform/" + n).c_str(), imgXformBench, f)->UseRealTime();

@@ -69,8 +69,8 @@ void ImgXform::TransformImage_NV12(uint8_t* dst, int32_t dstStride, const uint8_
     kernels::convertNv12Rows(dst, dstStride, src, srcStride, width, height, 0, height);
 }
 
-void ImgXform::TransformImage_NONE(uint8_t*, int32_t, const uint8_t*, int32_t, uint32_t,
-                                   uint32_t) {}
+void ImgXform::TransformImage_NONE(uint8_t*, int32_t, const uint8_t*, int32_t, uint32_t, uint32_t) {
+}
 
 void ImgXform::TransformImage_rev26_NONE(uint8_t*, int32_t, const uint8_t*, int32_t, uint32_t,
                                          uint32_t, const Rev26Params&) {}

@@ -8,9 +8,7 @@ namespace {
 
 constexpr uint8_t kOpaque = 0xFF;
 
-inline uint8_t clamp255(int32_t v) {
-    return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
-}
+inline uint8_t clamp255(int32_t v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 
 // Integer BT.601 studio range; every vector path must give exactly these values.
 inline void yuvToBgra(uint8_t* out, int32_t y, int32_t u, int32_t v, uint8_t alpha) {

@@ -69,8 +69,8 @@ void demosaicView(uint8_t* dst, int32_t dstStride, const uint8_t* src, int32_t s
             const uint32_t dn = down[2 * x];
             const uint32_t c = mid[2 * x];
             const uint32_t n = l + r + u + dn;
-            const uint32_t dg = up[2 * (x - 1)] + up[2 * (x + 1)] + down[2 * (x - 1)] +
-                                down[2 * (x + 1)];
+            const uint32_t dg =
+                up[2 * (x - 1)] + up[2 * (x + 1)] + down[2 * (x - 1)] + down[2 * (x + 1)];
             const uint32_t k = ((p.columnPhase + x) & 1) + rowSite;
             uint8_t* px = d + 4 * x;
             if (k == 0) {

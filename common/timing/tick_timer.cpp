@@ -4,8 +4,8 @@
 
 namespace OLK {
 
-const int64_t TickTimer::m_frequency =
-    static_cast<int64_t>(std::chrono::steady_clock::period::den / std::chrono::steady_clock::period::num);
+const int64_t TickTimer::m_frequency = static_cast<int64_t>(std::chrono::steady_clock::period::den /
+                                                            std::chrono::steady_clock::period::num);
 
 TickTimer::TickTimer() : m_start(now()) {}
 
