@@ -67,8 +67,9 @@ struct Pending {
 };
 
 void completePending(Pending& p, bool ok, uint32_t nt, uint32_t usb) {
-    p.state->complete(ok, ok ? p.bytes : 0, [&] { p.fill(ok, nt, usb); });
+    // The log entry is marked first so a caller woken by the completion sees it done.
     if (ok) SimDriver::cameraImpl(*p.camera).markCompleted(p.serial);
+    p.state->complete(ok, ok ? p.bytes : 0, [&] { p.fill(ok, nt, usb); });
 }
 
 }  // namespace
