@@ -124,7 +124,7 @@ int cmdInfo(Context& c) {
     line("USB ids:", fmt::format("{:04x}:{:04x}", d.idVendor, d.idProduct));
     line("USB version:", fmt::format("{}.{:02x}", usbVer.first, usbVer.second));
     line("Speed:", speedText(dev));
-    line("Class:", fmt::format("{}/{}", cls.first, cls.second));
+    line("Class:", fmt::format("0x{:02X}/0x{:02X}", cls.first, cls.second));
     line("Protocol:", dev.protocolText());
     line("Address:", std::to_string(dev.infoNumber(UsbDevice::kNumberAddress)));
     line("Max power:", fmt::format("{} mA", dev.maxPowerMilliamps()));
