@@ -88,6 +88,8 @@ bool UsbEP::wait(const UsbRequest& request, UsbOverlapped& ov) {
         abort();
         ov.wait(kSecondAbortGraceMs);
     }
+    // A request the driver still holds must not write the record while finish reads it.
+    ov.state()->detach();
     return false;
 }
 
