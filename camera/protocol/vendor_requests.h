@@ -54,18 +54,48 @@ inline constexpr uint8_t kControlChannel1Bit = 6;
 inline constexpr uint8_t kChannel5Low = 8;       // channels 5-7: pairs low, high at 8-13
 inline constexpr uint8_t kChannel8 = 14;
 inline constexpr uint8_t kChannel9 = 15;
+inline constexpr uint8_t kLedRedLow = 8;  // LED_R, LED_G, LED_B: channels 5-7
+inline constexpr uint8_t kLedGreenLow = 10;
+inline constexpr uint8_t kLedBlueLow = 12;
+inline constexpr uint8_t kNoiseReductionChroma = 14;  // channel 8
+inline constexpr uint8_t kNoiseReductionLuma = 15;    // channel 9
 inline constexpr uint8_t kDpcThresholdLow = 32;  // channel 3: 32 low, 33 high
 inline constexpr uint8_t kDpcThresholdHigh = 33;
 inline constexpr uint8_t kDpcCountLow = 34;      // channel 4: 34 low, 35 high
 inline constexpr uint8_t kDpcCountHigh = 35;
 inline constexpr uint8_t kColourSubstBase = 128;  // colour-substitution band b at 128 + 16*b
 inline constexpr uint8_t kColourSubstStride = 16;
+inline constexpr unsigned kColourSubstBands = 4;
+// Offsets inside a band; 16-bit values are low, high pairs.
+inline constexpr uint8_t kBandEnable = 0;
+inline constexpr uint8_t kBandSatMin = 2;
+inline constexpr uint8_t kBandSatMax = 3;
+inline constexpr uint8_t kBandLumMin = 4;
+inline constexpr uint8_t kBandLumMax = 5;
+inline constexpr uint8_t kBandHueLow = 6;
+inline constexpr uint8_t kBandToleranceLow = 8;
+inline constexpr uint8_t kBandRedLow = 10;
+inline constexpr uint8_t kBandGreenLow = 12;
+inline constexpr uint8_t kBandBlueLow = 14;
 inline constexpr uint8_t kTableSelectHigh = 0xC0;  // bits 5-7 kind, bits 1-4 entry bits 8-11
 inline constexpr uint8_t kTableSelectLow = 0xC1;   // entry bits 0-7
 inline constexpr uint8_t kTableDataLow = 0xC2;
 inline constexpr uint8_t kTableDataHigh = 0xC3;
 inline constexpr uint8_t kColourMatrixBase = 0xD0;  // 9 pairs (fraction, integer) 0xD0-0xE1
+inline constexpr unsigned kColourMatrixEntries = 9;
 }  // namespace FpgaReg
+
+// Image sensor registers the host and the firmware both rely on (OmniVision chips).
+namespace SensorReg {
+inline constexpr uint16_t kStandby = 0x0100;
+inline constexpr uint16_t kMirrorFlip = 0x0101;
+inline constexpr uint16_t kSoftwareReset = 0x0103;  // bit 0
+inline constexpr uint16_t kGroupHold = 0x3208;
+inline constexpr uint16_t kChipIdHigh = 0x300A;
+inline constexpr uint16_t kChipIdLow = 0x300B;
+inline constexpr uint16_t kChipIdRevision = 0x300C;
+inline constexpr uint16_t kChipRevision = 0x302A;
+}  // namespace SensorReg
 
 // Legacy sensor register packets on bulk endpoints 0x04 (out) and 0x84 (in).
 inline constexpr uint8_t kEpSensorOut = 0x04;
@@ -78,5 +108,6 @@ inline constexpr size_t kSensorPacketSize = 8;
 // Sensor I²C addresses (8-bit form).
 inline constexpr uint8_t kSensorAddressPrimary = 0x20;
 inline constexpr uint8_t kSensorAddressSecondary = 0x6C;
+inline constexpr uint8_t kFpgaI2cAddress = 0x06;  // the FPGA's own register file on the I²C bus
 
 }  // namespace TVR

@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "sim_driver.h"
+#include "vendor_requests.h"
 
 namespace TVR::Sim {
 
@@ -47,6 +48,56 @@ SimSpecKey textKey(const char* name, std::function<void(const std::string&, SimS
                       }};
 }
 
+// A number in decimal or with a 0x prefix in hexadecimal.
+bool anyBaseNumber(const std::string& v, int64_t lo, int64_t hi, int64_t& out) {
+    if (v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) {
+        int64_t n = 0;
+        const char* b = v.data() + 2;
+        const auto [p, ec] = std::from_chars(b, v.data() + v.size(), n, 16);
+        if (ec != std::errc{} || p != v.data() + v.size() || n < lo || n > hi) return false;
+        out = n;
+        return true;
+    }
+    return number(v, lo, hi, out);
+}
+
+// An 8-bit-form I²C address: even, and not the FPGA's own.
+bool busAddress(const std::string& v, uint8_t& out, std::string& err) {
+    int64_t n = 0;
+    if (!anyBaseNumber(v, 2, 0xFE, n) || (n & 1) != 0 || n == kFpgaI2cAddress) {
+        err = "expected an even 8-bit I2C address 0x02-0xFE other than the FPGA's 0x06";
+        return false;
+    }
+    out = static_cast<uint8_t>(n);
+    return true;
+}
+
+SimSpecKey buildKey(const char* name, uint32_t SimFirmwareConfig::*word) {
+    return numberKey(name, 0, kMaxSimBuild, [word](int64_t n, SimSetup& s) {
+        s.firmware.*word = simVersionWithBuild(s.firmware.*word, uint32_t(n));
+    });
+}
+
+bool applyI2cDevice(const std::string& v, SimSetup& s, std::string& err) {
+    if (v == "none") {
+        s.firmware.i2cDevices.clear();
+        return true;
+    }
+    const size_t colon = v.find(':');
+    SimI2cDeviceConfig dev;
+    if (!busAddress(v.substr(0, colon), dev.address, err)) return false;
+    if (colon != std::string::npos) {
+        const std::string bits = v.substr(colon + 1);
+        if (bits != "8" && bits != "16") {
+            err = "register address width must be 8 or 16";
+            return false;
+        }
+        dev.registerBits = bits == "16" ? 16 : 8;
+    }
+    s.firmware.i2cDevices.push_back(dev);
+    return true;
+}
+
 }  // namespace
 
 const std::vector<SimSpecKey>& builtinSimKeys() {
@@ -74,6 +125,25 @@ const std::vector<SimSpecKey>& builtinSimKeys() {
         textKey("name", [](const std::string& v, SimSetup& s) { s.camera.friendlyName = v; }),
         textKey("serial", [](const std::string& v, SimSetup& s) { s.camera.serial = v; }),
         textKey("audio", [](const std::string& v, SimSetup& s) { s.camera.audioName = v; }),
+        buildKey("fx3", &SimFirmwareConfig::fx3Version),
+        buildKey("fpga", &SimFirmwareConfig::fpgaVersion),
+        SimSpecKey{"sensor", "OV9713|OV9714|OV9750|OV9755|OV10823|OV13850|OV48C40|none",
+                   [](const std::string& v, SimSetup& s, std::string& err) {
+                       const auto chip = simSensorChipFromName(v);
+                       if (!chip) {
+                           err = "unknown sensor chip";
+                           return false;
+                       }
+                       s.firmware.sensor = *chip;
+                       return true;
+                   }},
+        SimSpecKey{"sensor_addr", "0x20|0x6C",
+                   [](const std::string& v, SimSetup& s, std::string& err) {
+                       return busAddress(v, s.firmware.sensorAddress, err);
+                   }},
+        SimSpecKey{"i2c", "0x50|0x50:16|none", applyI2cDevice},
+        numberKey("dpc_ms", 0, 600'000,
+                  [](int64_t n, SimSetup& s) { s.firmware.dpcDelayMs = uint32_t(n); }),
     };
     return keys;
 }
@@ -126,6 +196,9 @@ std::unique_ptr<SimDriver> simDriverFromSpec(const std::string& spec,
     for (unsigned i = 0; i < setup.cameras; ++i) {
         auto cam = driver->addCamera(setup.camera);
         cam->setFaults(setup.faults);
+        SimFirmwareConfig fw = setup.firmware;
+        fw.usbVersion = setup.camera.usbVersion;
+        cam->setFirmware(std::make_shared<SimCameraFirmware>(std::move(fw)));
         for (const auto& step : setup.perCamera) step(*cam);
     }
     return driver;

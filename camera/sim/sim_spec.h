@@ -1,8 +1,8 @@
 #pragma once
 
 // TAVRO_SIM: the simulated cameras described as text, "cameras=2;usb=3;latency_us=120".
-// The keys of the USB side are built in; later layers of the simulator (the camera firmware)
-// add theirs as SimSpecKey handlers, so one parser rejects every unknown key.
+// The keys of the USB side and of the camera firmware are built in; later layers of the
+// simulator add theirs as SimSpecKey handlers, so one parser rejects every unknown key.
 
 #include <functional>
 #include <memory>
@@ -11,17 +11,19 @@
 #include <vector>
 
 #include "sim_camera.h"
+#include "sim_firmware.h"
 
 namespace TVR::Sim {
 
 class SimDriver;
 
-// What a spec builds: `cameras` cameras from one configuration, with the faults set on each and
-// the per-camera steps of extension keys run after each camera is added.
+// What a spec builds: `cameras` cameras from one configuration, each with the faults set and
+// a SimCameraFirmware of `firmware` installed, then the per-camera steps of extension keys run.
 struct SimSetup {
     unsigned cameras = 1;
     SimCameraConfig camera;
     SimFaults faults;
+    SimFirmwareConfig firmware;  // usbVersion follows camera.usbVersion
     std::vector<std::function<void(SimCamera&)>> perCamera;
 };
 
@@ -33,7 +35,10 @@ struct SimSpecKey {
 };
 
 // The built-in keys: cameras, usb, latency_us, fail_after, stall, corrupt, unplug_after,
-// name, serial, audio.
+// name, serial, audio; and of the firmware: fx3 and fpga (build number 0-8191 of the default
+// version word), sensor (a chip name or none), sensor_addr (even 8-bit I²C address, 0x20 or
+// 0x6C on real cameras), i2c (adds a register-file device: 0x50 or 0x50:16 for 16-bit
+// registers; none removes the other devices), dpc_ms (detection run time).
 const std::vector<SimSpecKey>& builtinSimKeys();
 
 // Parses a spec into a setup. False with a one-line message naming the key when a key is

@@ -433,7 +433,7 @@ TEST(SimSpec, ParsesKeysAndRejectsBadOnesByName) {
 
 TEST(SimSpec, LaterLayersAddTheirOwnKeys) {
     const std::vector<SimSpecKey> extra{
-        {"fx3", "0-8191", [](const std::string& v, SimSetup& s, std::string& e) {
+        {"spare", "0-8191", [](const std::string& v, SimSetup& s, std::string& e) {
              if (v.empty()) {
                  e = "empty";
                  return false;
@@ -446,12 +446,12 @@ TEST(SimSpec, LaterLayersAddTheirOwnKeys) {
              return true;
          }}};
     std::string err;
-    auto drv = simDriverFromSpec("cameras=2;fx3=7", extra, err);
+    auto drv = simDriverFromSpec("cameras=2;spare=7", extra, err);
     ASSERT_TRUE(drv) << err;
     for (const auto& cam : drv->cameras()) EXPECT_EQ(cam->faults().corruptNext, 7u);
-    EXPECT_EQ(simDriverFromSpec("fx3=", extra, err), nullptr);
-    EXPECT_NE(err.find("for fx3 (empty"), std::string::npos) << err;
-    EXPECT_EQ(simDriverFromSpec("fx3=1", {}, err), nullptr) << "unknown without its layer";
+    EXPECT_EQ(simDriverFromSpec("spare=", extra, err), nullptr);
+    EXPECT_NE(err.find("for spare (empty"), std::string::npos) << err;
+    EXPECT_EQ(simDriverFromSpec("spare=1", {}, err), nullptr) << "unknown without its layer";
 }
 
 TEST(SimConcurrency, TwoThreadsSubmitWhileTheCameraLeaves) {

@@ -1,0 +1,200 @@
+#pragma once
+
+// The camera's command channel: vendor requests on the control endpoint, and the typed
+// operations built on them (camera value and real channels, FPGA registers, the colour matrix,
+// FPGA tables, boot loader, flash and reset). Every request is recorded in the API-call log.
+//
+// An FX3 object may be called from several threads: single requests are serialised inside the
+// object, table transfers by one process-wide mutex. Callers keep multi-request sequences (a
+// firmware upgrade) from interleaving.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "versioninfo.h"
+
+namespace TVR {
+
+class UsbDriver;
+class UsbDevice;
+
+// Status of channel operations.
+enum ChannelStatus : int {
+    kStatusDone = 0,
+    kStatusNotSupported = 1,
+    kStatusTransferFailed = 2,
+};
+
+struct ChannelValue {
+    int value = 0;
+    int status = kStatusDone;
+};
+
+struct ChannelReal {
+    double value = 0;
+    int status = kStatusDone;
+};
+
+class FX3 {
+public:
+    static constexpr int kValueChannels = 14;
+    static constexpr int kColourMatrixSize = 9;
+    static constexpr size_t kBootLoaderChunk = 2048;
+    static constexpr size_t kSpiPage = 2048;
+    // Table entries the select registers can address (entry bits 0-11).
+    static constexpr int kMaxTableEntry = 0x0FFF;
+    static constexpr int kTableKinds = 6;
+
+    // Makes controlTimeoutMs the process-wide default for endpoints created from now on, then
+    // opens device 0 when asked, so that device already carries it.
+    FX3(UsbDriver& driver, bool openFirst, uint32_t controlTimeoutMs);
+    virtual ~FX3();
+    FX3(const FX3&) = delete;
+    FX3& operator=(const FX3&) = delete;
+
+    virtual void close();
+    // Reloads both version records; a failed request marks its record unknown. Always true.
+    virtual bool readVersions();
+
+    bool connected() const;
+    // Opens device `index` and reads the versions when that worked; the open result.
+    bool selectDevice(uint8_t index);
+    // The previous time-out of the control endpoint; 0 without one.
+    uint32_t setControlTimeout(uint32_t ms);
+    uint8_t deviceCount();
+    std::string devicePath(uint8_t index);
+
+    // One vendor request: reads fill readBuffer, writes send writeData. Not sent (and logged as
+    // failed) when the camera is not connected.
+    bool vendorRequest(uint8_t code, bool write, uint16_t value, uint16_t index,
+                       std::span<uint8_t> readBuffer = {}, std::span<const uint8_t> writeData = {});
+    // The whole buffer in one transfer on bulk OUT endpoint 0x05.
+    bool bulkWrite(std::span<const uint8_t> data, uint32_t timeoutMs);
+
+    // Boot loader, flash and FPGA configuration.
+    bool bootLoaderRunning();
+    bool bootLoaderWriteRam(uint32_t address, std::span<const uint8_t> data);
+    bool bootLoaderReadRam(uint32_t address, std::span<uint8_t> data);
+    bool bootLoaderStart(uint32_t entryAddress);
+    bool enterBootLoader();
+    // `offset` is a multiple of 256 below 16 MiB; at most one 2048-byte page.
+    bool spiWrite(uint32_t offset, std::span<const uint8_t> data);
+    bool spiErase(uint16_t sector);
+    // Empty when the status request failed.
+    std::optional<bool> spiEraseBusy(uint16_t sector);
+    bool spiEnable();
+    bool fpgaConfigMode();
+    std::optional<uint16_t> fpgaConfigStatus();
+    bool reset();
+
+    // Direct I²C access; the address in 8-bit form.
+    std::optional<uint8_t> i2cRead8(uint8_t address, uint8_t reg);
+    bool i2cWrite8(uint8_t address, uint8_t reg, uint8_t value);
+    std::optional<uint8_t> i2cRead16(uint8_t address, uint16_t reg);
+    bool i2cWrite16(uint8_t address, uint16_t reg, uint8_t value);
+
+    // Clears both streaming bits of the control register; false only when a request failed.
+    bool stopStreaming();
+    int setFpgaControlBit(int bit, bool on);
+    // Threshold clamped to 0-255; the result is not checked.
+    void dpcCalibrate(int threshold);
+
+    bool cameraValueAvailable(int channel) const;
+    ChannelValue getCameraValue(int channel);
+    int setCameraValue(int channel, int value);
+    ChannelReal getCameraReal(int channel);
+    int setCameraReal(int channel, double value);
+
+    std::optional<uint8_t> readFpgaReg(uint8_t reg);
+    bool writeFpgaReg(uint8_t reg, uint8_t value);
+
+    // Nine entries; empty when a read failed.
+    std::vector<double> readColourMatrix();
+    // Exactly nine values, else false without a request.
+    bool writeColourMatrix(std::span<const double> values);
+
+    // Per-entry and block access to the FPGA tables of a kind.
+    bool tableAvailable(int kind) const;
+    bool tableBlockAvailable(int kind) const;
+    // Selects an entry; only the select registers whose value changed are written.
+    bool selectTableEntry(int kind, int entry);
+    // The entry's raw value, sign-extended by kind.
+    std::optional<int> readTableEntry(int kind, int entry);
+    bool writeTableEntry(int kind, int entry, int raw);
+    int signExtendTableValue(int kind, uint16_t raw) const;
+    // User units per raw step.
+    static double tableScale(int kind);
+    static int tableRawFromValue(int kind, double value);
+    // Forgets the select registers' values: the FPGA may have restarted.
+    void clearTableSelectCache();
+
+    // The raw system information record (39 or 54 bytes). A rejected or unsupported record is
+    // all zero except 0xFF at offset 8.
+    std::vector<uint8_t> systemInfo(uint8_t checkFlags);
+    static bool validSystemInfo(std::span<const uint8_t> record, uint16_t layout);
+
+    const VersionInfoFX3& versionFX3() const { return *m_versionFx3; }
+    const VersionInfoFPGA& versionFPGA() const { return *m_versionFpga; }
+    UsbDevice& device() { return *m_device; }
+    UsbDriver& driver() { return m_driver; }
+
+private:
+    friend class FpgaTable;
+
+    // Called with the table mutex held.
+    bool selectTableEntryLocked(int kind, int entry);
+    std::optional<int> readTableEntryLocked(int kind, int entry);
+    bool writeTableEntryLocked(int kind, int entry, int raw);
+
+    bool fx3Build(int n) const { return m_versionFx3->buildAtLeast(n); }
+    bool fpgaBuild(int n) const { return m_versionFpga->buildAtLeast(n); }
+    bool readByte(uint8_t code, uint16_t value, uint16_t index, uint8_t& out);
+    ChannelValue readFpgaPair(uint8_t low, uint8_t high);
+    int writeFpgaPair(uint8_t low, uint8_t high, int value);
+    ChannelValue readWord(uint8_t code);
+
+    UsbDriver& m_driver;
+    std::unique_ptr<UsbDevice> m_device;
+    std::unique_ptr<VersionInfoFX3> m_versionFx3;
+    std::unique_ptr<VersionInfoFPGA> m_versionFpga;
+    // The control endpoint keeps the setup fields of its request in flight.
+    std::mutex m_requestMutex;
+    // Last values written to the table select registers by a select; -1 when unknown.
+    std::atomic<int> m_selectHigh{-1};
+    std::atomic<int> m_selectLow{-1};
+};
+
+// Block and per-entry transfers of one FPGA table kind, under the process-wide table mutex.
+// A short-lived object per transfer; its error flag tells whether the last range came through
+// whole.
+class FpgaTable {
+public:
+    explicit FpgaTable(FX3& fx3) : m_fx3(fx3) {}
+
+    // Values in user units; fewer than count when a transfer failed.
+    std::vector<double> readRange(int kind, int start, int count, bool forcePerEntry = false);
+    // The number of values written.
+    int writeRange(int kind, int start, std::span<const double> values, bool forcePerEntry = false);
+    bool writeValue(int kind, int entry, double value, bool forcePerEntry = false);
+
+    bool error() const { return m_error; }
+
+private:
+    bool blockFits(int kind, int start, size_t count, bool forcePerEntry) const;
+    bool blockRead(int kind, int start, int count, std::vector<double>& out);
+    bool blockWrite(int kind, int start, std::span<const double> values);
+
+    FX3& m_fx3;
+    bool m_error = false;
+};
+
+// The mutex every FPGA table transfer of the process holds.
+std::mutex& fpgaTableMutex();
+
+}  // namespace TVR

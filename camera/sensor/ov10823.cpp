@@ -1,0 +1,138 @@
+#include "ov10823.h"
+
+#include "img_sensor.h"
+#include "sensor_registers.h"
+
+namespace TVR {
+
+namespace {
+constexpr uint16_t kMirrorBits = 0x06;
+constexpr uint16_t kBinningMask = 0x11;
+constexpr int kSystemControlBit = 3;
+}  // namespace
+
+int OV10823::maxValue(int n) const {
+    switch (n) {
+        case 0:
+        case 1:
+        case 2:
+            return 4095;
+        case 3:
+            return 239;
+        case 4:
+            return 24000;
+        case 5:
+            return 1023;
+        default:
+            return -1;
+    }
+}
+
+bool OV10823::action(int n) {
+    switch (n) {
+        case 0:
+            softwareReset();
+            return true;
+        case 2:
+            writeBitMasked(SensorReg::kSystemControl, kSystemControlBit, true);
+            return true;
+        default:
+            return IImgSensorChip::action(n);
+    }
+}
+
+bool OV10823::sensorSwitch(int n, int value) {
+    const bool on = value != 0;
+    const bool read = value == -1;
+    switch (n) {
+        case 0:
+            if (read) return !readBit(SensorReg::kModeSelect, 0);
+            m_sensor.readRegister(SensorReg::kModeStatus);
+            writeBitMasked(SensorReg::kModeSelect, 0, !on);
+            return on;
+        case 1:
+            if (read) {
+                return (m_sensor.readRegister(SensorReg::kFormat2) & kMirrorBits) == kMirrorBits;
+            }
+            m_sensor.writeRegister(SensorReg::kFormat2, on ? kMirrorBits : 0, kMirrorBits);
+            return on;
+        case 2:
+            if (read) return readBit(SensorReg::kFormat1, 2);
+            writeBitMasked(SensorReg::kFormat1, 2, on);
+            return on;
+        case 3:
+            if (read) return readBit(SensorReg::kIspControl1, 1);
+            writeBitMasked(SensorReg::kIspControl1, 1, on);
+            return on;
+        case 4:
+        case 5:
+            return true;
+        case 6:
+            return false;
+        default:
+            return IImgSensorChip::sensorSwitch(n, value);
+    }
+}
+
+int OV10823::binning(int mode) {
+    if (mode != 0) {
+        uint16_t bits = 0x00;
+        switch (mode) {
+            case 2:
+                bits = 0x01;
+                break;
+            case 3:
+                bits = 0x10;
+                break;
+            case 4:
+                bits = 0x11;
+                break;
+            default:
+                break;
+        }
+        m_sensor.writeRegister(SensorReg::kBinning, bits, kBinningMask);
+    }
+    // Only the two binning bits: the register's other bits are not a mode.
+    switch (m_sensor.readRegister(SensorReg::kBinning) & kBinningMask) {
+        case 0x00:
+            return 1;
+        case 0x01:
+            return 2;
+        case 0x10:
+            return 3;
+        case 0x11:
+            return 4;
+        default:
+            return 0;
+    }
+}
+
+TestPatternSettings OV10823::testPattern(const TestPatternSettings& settings) {
+    return testPatternAt(SensorReg::kTestPatternOv10823, settings);
+}
+
+void OV10823::groupHoldBegin(int group) { groupHoldBeginAt(group); }
+
+void OV10823::groupHoldEnd(int group, int launchMode) { groupHoldEndAt(group, launchMode); }
+
+SensorRegisterLayout OV10823::registerLayout(int n) const {
+    switch (n) {
+        case 0:
+            return {12, {0x5056, 0x5057}};
+        case 1:
+            return {12, {0x5058, 0x5059}};
+        case 2:
+            return {12, {0x505A, 0x505B}};
+        case 3:
+            return {11, {SensorReg::kGainHigh, SensorReg::kGainLow}};
+        case 4:
+            return {20,
+                    {SensorReg::kExposureHigh, SensorReg::kExposureMid, SensorReg::kExposureLow}};
+        case 5:
+            return {11, {SensorReg::kBlackLevelOv10823, SensorReg::kBlackLevelOv10823 + 1}};
+        default:
+            return {};
+    }
+}
+
+}  // namespace TVR

@@ -1,0 +1,120 @@
+#include "ov9714.h"
+
+#include "img_sensor.h"
+#include "sensor_registers.h"
+
+namespace TVR {
+
+namespace {
+constexpr uint8_t kFormat3Value = 0x60;
+}  // namespace
+
+bool OV9714::matchesName(std::string_view name) const {
+    return IImgSensorChip::matchesName(name) || name == "OV9714" || name == "OV9750";
+}
+
+int OV9714::maxValue(int n) const {
+    switch (n) {
+        case 0:
+        case 1:
+        case 2:
+            return 4095;
+        case 3:
+            return 1023;
+        case 4:
+            return 0x3F00;
+        case 5:
+            return 1023;
+        case 6:
+            return 15;
+        default:
+            return -1;
+    }
+}
+
+bool OV9714::action(int n) {
+    switch (n) {
+        case 0:
+            softwareReset();
+            return true;
+        case 1: {
+            // The window offsets follow mirror and flip.
+            const uint16_t orientation = m_sensor.readRegister(SensorReg::kOrientation);
+            m_sensor.writeRegister(SensorReg::kWindowOffsetX, (orientation & 1) == 0 ? 1 : 0, 0xFF);
+            m_sensor.writeRegister(SensorReg::kWindowOffsetY, (orientation & 2) == 0 ? 1 : 0, 0xFF);
+            return true;
+        }
+        case 2:
+            m_sensor.writeRegister(SensorReg::kFormat3, kFormat3Value, 0xFF);
+            return true;
+        default:
+            return IImgSensorChip::action(n);
+    }
+}
+
+bool OV9714::sensorSwitch(int n, int value) {
+    const bool on = value != 0;
+    const bool read = value == -1;
+    switch (n) {
+        case 0:
+            // The chip's documented quirk: asking for the state also writes it (standby off).
+            writeBitMasked(SensorReg::kModeSelect, 0, !on);
+            return read ? !readBit(SensorReg::kModeSelect, 0) : on;
+        case 1:
+        case 2: {
+            const int bit = n == 1 ? 0 : 1;
+            if (read) return readBit(SensorReg::kOrientation, bit);
+            writeBitRmw(SensorReg::kOrientation, bit, on);
+            return on;
+        }
+        case 3:
+            if (read) return readBit(SensorReg::kIspControl0, 4);
+            writeBitRmw(SensorReg::kIspControl0, 4, on);
+            return on;
+        case 4:
+        case 5: {
+            const int bit = n == 4 ? 1 : 0;
+            if (read) return readBit(SensorReg::kManualControl, bit);
+            writeBitRmw(SensorReg::kManualControl, bit, on);
+            return on;
+        }
+        case 6:
+            if (read) return readBit(SensorReg::kTestPatternSeed, 4);
+            writeBitMasked(SensorReg::kTestPatternSeed, 4, on);
+            return on;
+        default:
+            return IImgSensorChip::sensorSwitch(n, value);
+    }
+}
+
+TestPatternSettings OV9714::testPattern(const TestPatternSettings& settings) {
+    return testPatternAt(SensorReg::kTestPattern, settings);
+}
+
+void OV9714::groupHoldBegin(int group) { groupHoldBeginAt(group); }
+
+void OV9714::groupHoldEnd(int group, int launchMode) { groupHoldEndAt(group, launchMode); }
+
+SensorRegisterLayout OV9714::registerLayout(int n) const {
+    switch (n) {
+        case 0:
+            return {12, {0x5004, 0x5005}};
+        case 1:
+            return {12, {0x5006, 0x5007}};
+        case 2:
+            return {12, {0x5008, 0x5009}};
+        case 3:
+            return {10, {SensorReg::kGainHigh, SensorReg::kGainLow}};
+        case 4:
+            return {20,
+                    {SensorReg::kExposureHigh, SensorReg::kExposureMid, SensorReg::kExposureLow}};
+        case 5:
+            return {16, {SensorReg::kBlackLevelOv9714, SensorReg::kBlackLevelOv9714 + 1}};
+        case 6:
+            return {4, {SensorReg::kTestPatternSeed}};
+        default:
+            return {};
+    }
+}
+
+}  // namespace TVR
