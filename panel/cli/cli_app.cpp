@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "sensor/img_sensor.h"
 #include "usb_backend.h"
 #include "usb_device.h"
 #include "usb_driver.h"
@@ -28,6 +29,8 @@ constexpr const char* kGlobalHelp =
     "  --help        this text, or a command's help after the command\n"
     "\n"
     "Exit codes: 0 success, 1 camera error (including no camera), 2 usage error.\n";
+
+constexpr uint32_t kControlTimeoutMs = 50;
 
 struct Options {
     bool simulate = false;
@@ -106,10 +109,13 @@ int cmdInfo(Context& c) {
     if (c.opts.device >= count) {
         return cameraError(c, fmt::format("no camera {} ({} found)", c.opts.device, count));
     }
-    UsbDevice dev(*b.usb);
-    if (!dev.open(static_cast<uint8_t>(c.opts.device))) {
+    // The panel's control time-out: a camera that does not answer within it is reported, not
+    // waited for.
+    ImgSensor cam(*b.usb, false, kControlTimeoutMs);
+    if (!cam.selectDevice(static_cast<uint8_t>(c.opts.device))) {
         return cameraError(c, fmt::format("camera {} cannot be opened", c.opts.device));
     }
+    UsbDevice& dev = cam.device();
     const auto& d = dev.deviceDescriptor();
     const auto usbVer = dev.infoPair(UsbDevice::kPairUsbVersion);
     const auto drvVer = dev.infoPair(UsbDevice::kPairDriverVersion);
@@ -131,6 +137,12 @@ int cmdInfo(Context& c) {
     line("Manufacturer:", dev.infoText(UsbDevice::kTextManufacturer));
     line("Product:", dev.infoText(UsbDevice::kTextProduct));
     line("Driver:", fmt::format("{}.{}", drvVer.first, drvVer.second));
+    line("FX3 firmware:", cam.versionFX3().shortText());
+    line("FPGA firmware:", cam.versionFPGA().shortText());
+    line("Sensor:", fmt::format("{} ({})", cam.chipName(), cam.chipIdText()));
+    if (!cam.versionFX3().valid()) {
+        return cameraError(c, "the camera does not answer its firmware version request");
+    }
     return kExitOk;
 }
 

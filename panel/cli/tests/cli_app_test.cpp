@@ -118,6 +118,27 @@ TEST(CliInfo, ShowsTheUsbFactsOfTheChosenCamera) {
     EXPECT_NE(r.out.find("USB ids:        04b4:00f1\n"), std::string::npos);
     EXPECT_NE(r.out.find("Speed:          super-speed\n"), std::string::npos);
     EXPECT_NE(r.out.find("Manufacturer:   Tavro\n"), std::string::npos);
+    EXPECT_NE(r.out.find("FX3 firmware:   1.1.4.5.105\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("FPGA firmware:  1.1.4.5.90\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Sensor:         OV9750 (97:50:"), std::string::npos);
+}
+
+TEST(CliInfo, FirmwareOptionsOfTheSimulatedCameraShow) {
+    const CliRun r = run({"--simulate", "info"}, "fx3=58;fpga=70;sensor=OV10823");
+    ASSERT_EQ(r.rc, kExitOk) << r.err;
+    EXPECT_NE(r.out.find("FX3 firmware:   1.1.4.5.58\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("FPGA firmware:  1.1.4.5.70\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Sensor:         OV10823"), std::string::npos);
+}
+
+TEST(CliInfo, CameraThatStopsAnsweringIsACameraError) {
+    for (const char* sim : {"fail_after=0", "stall=100", "unplug_after=0"}) {
+        const CliRun r = run({"--simulate", "info"}, sim);
+        EXPECT_EQ(r.rc, kExitCamera) << sim << "\n" << r.out;
+        EXPECT_NE(r.out.find("FX3 firmware:   UNKNOWN\n"), std::string::npos) << sim;
+        EXPECT_EQ(r.err, "brisco-cli: the camera does not answer its firmware version request\n")
+            << sim;
+    }
 }
 
 }  // namespace
