@@ -248,20 +248,8 @@ void IImgSensorChip::groupHoldEndAt(int group, int launchMode) {
 }
 
 int IImgSensorBase::maxValue(int n) const {
-    switch (n) {
-        case 0:
-        case 1:
-        case 2:
-            return 4095;
-        case 3:
-            return 1023;
-        case 4:
-            return 0x3F00;
-        case 5:
-            return 1023;
-        default:
-            return -1;
-    }
+    static constexpr MaxTable kMax{4095, 4095, 4095, 1023, 0x3F00, 1023, -1};
+    return maxFromTable(kMax, n);
 }
 
 }  // namespace TVR

@@ -5,6 +5,7 @@
 // object belongs to its ImgSensor and is re-created on every detection; it is used from the
 // thread that uses the sensor.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -96,6 +97,12 @@ public:
 
 protected:
     IImgSensorChip(ImgSensor& sensor, int kind) : m_sensor(sensor), m_kind(kind) {}
+
+    // Maxima of sensor values 0-6 as a table; -1 means none.
+    using MaxTable = std::array<int, 7>;
+    static int maxFromTable(const MaxTable& table, int n) {
+        return n >= 0 && n < static_cast<int>(table.size()) ? table[static_cast<size_t>(n)] : -1;
+    }
 
     // The "not implemented" debugger output.
     void notImplemented() const;

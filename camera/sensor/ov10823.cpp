@@ -12,20 +12,8 @@ constexpr int kSystemControlBit = 3;
 }  // namespace
 
 int OV10823::maxValue(int n) const {
-    switch (n) {
-        case 0:
-        case 1:
-        case 2:
-            return 4095;
-        case 3:
-            return 239;
-        case 4:
-            return 24000;
-        case 5:
-            return 1023;
-        default:
-            return -1;
-    }
+    static constexpr MaxTable kMax{4095, 4095, 4095, 239, 24000, 1023, -1};
+    return maxFromTable(kMax, n);
 }
 
 bool OV10823::action(int n) {

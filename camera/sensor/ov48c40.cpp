@@ -41,22 +41,8 @@ uint8_t launchBits(int launchMode) {
 }  // namespace
 
 int OV48C40::maxValue(int n) const {
-    switch (n) {
-        case 0:
-        case 1:
-        case 2:
-            return 4095;
-        case 3:
-            return 2047;
-        case 4:
-            return 0x3F00;
-        case 5:
-            return 1023;
-        case 6:
-            return 15;
-        default:
-            return -1;
-    }
+    static constexpr MaxTable kMax{4095, 4095, 4095, 2047, 0x3F00, 1023, 15};
+    return maxFromTable(kMax, n);
 }
 
 bool OV48C40::action(int n) {

@@ -14,22 +14,8 @@ bool OV9714::matchesName(std::string_view name) const {
 }
 
 int OV9714::maxValue(int n) const {
-    switch (n) {
-        case 0:
-        case 1:
-        case 2:
-            return 4095;
-        case 3:
-            return 1023;
-        case 4:
-            return 0x3F00;
-        case 5:
-            return 1023;
-        case 6:
-            return 15;
-        default:
-            return -1;
-    }
+    static constexpr MaxTable kMax{4095, 4095, 4095, 1023, 0x3F00, 1023, 15};
+    return maxFromTable(kMax, n);
 }
 
 bool OV9714::action(int n) {

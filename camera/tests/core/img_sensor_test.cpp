@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -283,6 +284,27 @@ TEST(ImgSensor, SwitchesAndActions) {
     EXPECT_TRUE(c2.sensorSwitch(kSwitchMirror, -1));
     EXPECT_TRUE(c2.sensorSwitch(kSwitchManualGain, -1));
     EXPECT_FALSE(c2.sensorSwitch(kSwitchTestPatternSeed, -1));
+}
+
+TEST(ImgSensor, MaximaOfEachChipClass) {
+    struct Case {
+        Sim::SimSensorChip chip;
+        std::array<int, 8> max;  // values 0-7; 7 is beyond every table
+    };
+    const Case cases[] = {
+        {SimSensorChip::OV9750, {4095, 4095, 4095, 1023, 0x3F00, 1023, 15, -1}},
+        {SimSensorChip::OV10823, {4095, 4095, 4095, 239, 24000, 1023, -1, -1}},
+        {SimSensorChip::OV48C40, {4095, 4095, 4095, 2047, 0x3F00, 1023, 15, -1}},
+        {SimSensorChip::OV13850, {4095, 4095, 4095, 1023, 0x3F00, 1023, -1, -1}},
+    };
+    for (const Case& c : cases) {
+        Sensor s(withChip(c.chip));
+        for (int n = 0; n < 8; ++n) {
+            EXPECT_EQ(s.sensor.chip().maxValue(n), c.max[static_cast<size_t>(n)])
+                << s.sensor.chipName() << " value " << n;
+        }
+        EXPECT_EQ(s.sensor.chip().maxValue(-1), -1);
+    }
 }
 
 }  // namespace
