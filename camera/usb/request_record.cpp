@@ -5,24 +5,24 @@
 namespace TVR {
 
 uint16_t getLe16(std::span<const uint8_t> b, size_t off) {
-    if (off + 2 > b.size()) return 0;
+    if (off > b.size() || b.size() - off < 2) return 0;
     return static_cast<uint16_t>(b[off] | (b[off + 1] << 8));
 }
 
 uint32_t getLe32(std::span<const uint8_t> b, size_t off) {
-    if (off + 4 > b.size()) return 0;
+    if (off > b.size() || b.size() - off < 4) return 0;
     return static_cast<uint32_t>(b[off]) | (static_cast<uint32_t>(b[off + 1]) << 8) |
            (static_cast<uint32_t>(b[off + 2]) << 16) | (static_cast<uint32_t>(b[off + 3]) << 24);
 }
 
 void putLe16(std::span<uint8_t> b, size_t off, uint16_t v) {
-    if (off + 2 > b.size()) return;
+    if (off > b.size() || b.size() - off < 2) return;
     b[off] = static_cast<uint8_t>(v);
     b[off + 1] = static_cast<uint8_t>(v >> 8);
 }
 
 void putLe32(std::span<uint8_t> b, size_t off, uint32_t v) {
-    if (off + 4 > b.size()) return;
+    if (off > b.size() || b.size() - off < 4) return;
     for (int i = 0; i < 4; ++i) b[off + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
@@ -71,7 +71,7 @@ void encodeRequestHeader(const RequestHeader& h, std::span<uint8_t> rec) {
 }
 
 uint32_t timeoutSeconds(uint64_t ms) {
-    const uint64_t s = (ms + 999) / 1000;
+    const uint64_t s = ms / 1000 + (ms % 1000 != 0 ? 1 : 0);  // no wrap near the top
     return s > std::numeric_limits<uint32_t>::max() ? std::numeric_limits<uint32_t>::max()
                                                     : static_cast<uint32_t>(s);
 }

@@ -1,12 +1,25 @@
 #include "convert/convert_img2rgb32.h"
 
 #include <algorithm>
+#include <chrono>
 #include <system_error>
 
 #include "convert/img_xform.h"
 #include "convert/kernels_internal.h"
 
 namespace TVR {
+
+namespace {
+
+inline void cpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    asm volatile("yield");
+#endif
+}
+
+}  // namespace
 
 using OLK::ImgXform;
 using OLK::kernels::rowAt;
@@ -113,12 +126,57 @@ void ConvertImg2RGB32::operator()(uint8_t* dst, int32_t dstStride, const uint8_t
     OLK::TickTimer timer;
     std::unique_lock lock(m_mutex);
     splitBands(frame, m_maxWorkers, m_pending);
-    m_cv.notify_all();
-    m_cv.wait(lock, [this] {
-        return m_stop || (m_pending.empty() && m_busy.load(std::memory_order_relaxed) == 0);
-    });
+    // The caller converts bands too, so only the other bands need a worker; waking every
+    // thread would make the surplus ones fight for the mutex.
+    const size_t bands = std::min<size_t>(m_pending.size(), m_maxWorkers);
+    for (size_t i = 1; i < bands; ++i) {
+        m_cv.notify_one();
+    }
+    runBandsLocked(lock);
+    waitForBandsInFlight(lock);
     lock.unlock();
     m_perf += timer;
+}
+
+void ConvertImg2RGB32::runBandsLocked(std::unique_lock<std::mutex>& lock) {
+    for (;;) {
+        if (m_stop || m_pending.empty()) {
+            return;
+        }
+        if (m_busy.load(std::memory_order_relaxed) >= m_maxWorkers) {
+            // A band in flight ends with a notify_all.
+            m_cv.wait(lock);
+            continue;
+        }
+        const WorkSlot band = m_pending.front();
+        m_pending.pop_front();
+        if (band.src == nullptr || band.dst == nullptr) {
+            continue;
+        }
+        const BandFunction fn = m_function;
+        m_busy.fetch_add(1, std::memory_order_relaxed);
+        lock.unlock();
+        fn(band);
+        lock.lock();
+        m_busy.fetch_sub(1, std::memory_order_release);
+    }
+}
+
+void ConvertImg2RGB32::waitForBandsInFlight(std::unique_lock<std::mutex>& lock) {
+    // The queue is empty and only this thread fills it, so the frame is done once no band
+    // is busy. The last band usually ends within a few microseconds of the caller's own, far
+    // sooner than a condition-variable wake-up, so poll briefly before sleeping.
+    constexpr auto kPollFor = std::chrono::microseconds(100);
+    if (m_busy.load(std::memory_order_acquire) != 0 && !m_stop) {
+        lock.unlock();
+        const auto until = std::chrono::steady_clock::now() + kPollFor;
+        while (m_busy.load(std::memory_order_acquire) != 0 &&
+               std::chrono::steady_clock::now() < until) {
+            cpuRelax();
+        }
+        lock.lock();
+    }
+    m_cv.wait(lock, [this] { return m_stop || m_busy.load(std::memory_order_acquire) == 0; });
 }
 
 void ConvertImg2RGB32::workerLoop() {
@@ -142,7 +200,8 @@ void ConvertImg2RGB32::workerLoop() {
             lock.unlock();
             fn(band);
             lock.lock();
-            m_busy.fetch_sub(1, std::memory_order_relaxed);
+            // Release: the caller may see the count fall without taking the lock.
+            m_busy.fetch_sub(1, std::memory_order_release);
         }
         lock.unlock();
         m_cv.notify_all();

@@ -72,6 +72,10 @@ private:
 
     void workerLoop();
     void startWorkersLocked(uint32_t n);
+    // Converts queued bands on the calling thread while the worker limit allows; returns with
+    // the lock held.
+    void runBandsLocked(std::unique_lock<std::mutex>& lock);
+    void waitForBandsInFlight(std::unique_lock<std::mutex>& lock);
 
     OLK::PerfCounter m_perf{"convert to RGBA32"};
     BandFunction m_function = &_none;

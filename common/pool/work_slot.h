@@ -26,7 +26,8 @@ public:
 
 private:
     static constexpr size_t kHeaderSize = 16;
-    alignas(16) uint8_t m_header[kHeaderSize];
+    // Never read by the library; it only gives the slot its size and alignment.
+    [[maybe_unused]] alignas(16) uint8_t m_header[kHeaderSize];
 };
 
 static_assert(sizeof(WorkSlot) == WorkSlot::sizeInBytes());

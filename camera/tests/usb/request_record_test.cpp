@@ -46,6 +46,13 @@ TEST(RequestRecord, ShortBuffersAreSafe) {
     EXPECT_EQ(getLe32(tiny, 3), 0u);
     putLe32(tiny, 3, 0);  // dropped, not written past the end
     EXPECT_EQ(tiny[3], 0xAA);
+    // Offsets near the top of the range must not wrap into a "fits" answer.
+    const size_t huge = SIZE_MAX - 1;
+    EXPECT_EQ(getLe16(tiny, huge), 0u);
+    EXPECT_EQ(getLe32(tiny, SIZE_MAX - 2), 0u);
+    putLe16(tiny, huge, 0);
+    putLe32(tiny, SIZE_MAX - 2, 0);
+    EXPECT_EQ(tiny, std::vector<uint8_t>(5, 0xAA));
 }
 
 TEST(RequestRecord, TimeoutRoundsUpAndSaturates) {
@@ -54,6 +61,7 @@ TEST(RequestRecord, TimeoutRoundsUpAndSaturates) {
     EXPECT_EQ(timeoutSeconds(1000), 1u);
     EXPECT_EQ(timeoutSeconds(1001), 2u);
     EXPECT_EQ(timeoutSeconds(UINT64_C(0xFFFFFFFF) * 1000 + 5000), 0xFFFFFFFFu);
+    EXPECT_EQ(timeoutSeconds(UINT64_MAX), 0xFFFFFFFFu) << "must not wrap to no time-out";
 }
 
 }  // namespace

@@ -122,7 +122,12 @@ std::shared_ptr<Attributes> v4l2ModeAttributes(const V4l2ModeFacts& f) {
     if (size != 0) {
         mt->setUINT32(MF_MT_SAMPLE_SIZE, size);
         if (f.rateDen != 0) {
-            const uint64_t bits = static_cast<uint64_t>(size) * 8 * f.rateNum / f.rateDen;
+            // A hostile driver's size and rate must saturate, not wrap: when the product
+            // overflows 64 bits, the quotient by a 32-bit denominator is above 32 bits anyway.
+            const uint64_t sizeBits = static_cast<uint64_t>(size) * 8;
+            const uint64_t bits = f.rateNum != 0 && sizeBits > UINT64_MAX / f.rateNum
+                                      ? UINT64_MAX
+                                      : sizeBits * f.rateNum / f.rateDen;
             mt->setUINT32(MF_MT_AVG_BITRATE,
                           static_cast<uint32_t>(std::min<uint64_t>(bits, UINT32_MAX)));
         }

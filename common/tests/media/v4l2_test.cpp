@@ -34,6 +34,19 @@ TEST(V4l2Formats, PixelFormatsMapToSubtypesAndBack) {
     EXPECT_EQ(v4l2FromSubtype(FORMAT_VideoInfo), 0u);
 }
 
+TEST(V4l2Formats, HostileSizeAndRateSaturateTheBitRate) {
+    V4l2ModeFacts f;
+    f.pixelFormat = V4L2_PIX_FMT_YUYV;
+    f.width = 640;
+    f.height = 480;
+    f.sizeImage = 0x80000000u;
+    f.rateNum = 0x40000000u;  // the product of size, 8 and rate overflows 64 bits
+    EXPECT_EQ(MediaTypeVideo(v4l2ModeAttributes(f)).bitRate(), UINT32_MAX);
+    f.sizeImage = 614400;
+    f.rateNum = 30;
+    EXPECT_EQ(MediaTypeVideo(v4l2ModeAttributes(f)).bitRate(), 614400u * 8 * 30);
+}
+
 TEST(V4l2Formats, ModeAttributes) {
     V4l2ModeFacts f;
     f.pixelFormat = V4L2_PIX_FMT_YUYV;
