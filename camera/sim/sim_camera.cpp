@@ -12,11 +12,17 @@ constexpr size_t kMaxKeptRequests = 65536;
 
 SimCamera::SimCamera(SimCameraConfig config) : m_impl(std::make_unique<Impl>()) {
     m_impl->config = std::move(config);
+    m_impl->productId = m_impl->config.productId;
 }
 
 SimCamera::~SimCamera() = default;
 
 const SimCameraConfig& SimCamera::config() const { return m_impl->config; }
+
+uint16_t SimCamera::productId() const {
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->productId;
+}
 
 void SimCamera::setFirmware(std::shared_ptr<SimFirmware> fw) {
     std::lock_guard lock(m_impl->mutex);
@@ -40,7 +46,10 @@ SimFaults SimCamera::faults() const {
 
 std::vector<uint8_t> SimCamera::deviceDescriptor() const {
     const auto& c = m_impl->config;
-    return c.deviceDescriptor ? *c.deviceDescriptor : buildDeviceDescriptor(c);
+    if (c.deviceDescriptor) return *c.deviceDescriptor;
+    SimCameraConfig now = c;
+    now.productId = productId();
+    return buildDeviceDescriptor(now);
 }
 
 std::vector<uint8_t> SimCamera::configDescriptor() const {

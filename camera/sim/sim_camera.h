@@ -39,6 +39,9 @@ public:
     virtual bool bulkOut(uint8_t endpoint, std::span<const uint8_t> data) = 0;
     // Bulk IN on an endpoint (0x84): fill up to data.size() bytes. False stalls.
     virtual bool bulkIn(uint8_t endpoint, std::span<uint8_t> data, uint32_t& actual) = 0;
+    // Power came back (the camera was plugged in): the firmware boots and names the product id
+    // it enumerates under. Called by the driver without its locks held.
+    virtual uint16_t powerOn(uint16_t productId) { return productId; }
 };
 
 // Fault injection. All counters count transfer requests (control, bulk, isochronous) after the
@@ -100,6 +103,9 @@ public:
     SimCamera& operator=(const SimCamera&) = delete;
 
     const SimCameraConfig& config() const;
+    // The product id it enumerates under now: config().productId, or the boot loader's while
+    // that runs (the driver changes it on re-enumeration).
+    uint16_t productId() const;
     void setFirmware(std::shared_ptr<SimFirmware> fw);
     std::shared_ptr<SimFirmware> firmware() const;
 

@@ -11,6 +11,7 @@ namespace TVR::Sim {
 struct SimCamera::Impl {
     mutable std::mutex mutex;
     SimCameraConfig config;
+    uint16_t productId = 0;  // as enumerated now; the boot loader's while that runs
     std::shared_ptr<SimFirmware> firmware;
     SimFaults faults;
     std::vector<SimRequestRecord> requests;

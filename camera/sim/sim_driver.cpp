@@ -50,7 +50,17 @@ struct Entry {
     std::string location;
     uint8_t address = 0;
     bool plugged = true;
+    // Bumped when the camera re-enumerates: handles of an older generation stay dead.
+    uint64_t generation = 0;
+    // Bumped by every plug or scheduled return, so a stale return does nothing.
+    uint64_t returnTicket = 0;
 };
+
+std::string hex4(uint16_t v) { return fmt::format("{:04x}", v); }
+
+std::string simPath(const std::string& location, uint16_t vid, uint16_t pid) {
+    return fmt::format("sim:{}:{}:{}", location, hex4(vid), hex4(pid));
+}
 
 struct Pending {
     uint64_t handle = 0;
@@ -81,6 +91,8 @@ struct SimDriver::Impl {
     std::map<int, PlugCallback> subscribers;
     int nextToken = 1;
     std::list<Pending> pending;
+    // Timed work for the driver's thread (plug events, returns); equal times keep their order.
+    std::multimap<Clock::time_point, std::function<void()>> events;
     bool stopping = false;
     uint64_t nextHandle = 1;
     std::atomic<uint64_t> calls{0};
@@ -90,15 +102,19 @@ struct SimDriver::Impl {
     void run();
     void failPending(const std::function<bool(const Pending&)>& match, uint32_t nt, uint32_t usb);
     void setPlugged(const std::shared_ptr<SimCamera>& cam, bool plugged);
+    void leave(const std::shared_ptr<SimCamera>& cam, bool reenumerating);
+    void arrive(const std::shared_ptr<SimCamera>& cam, uint16_t productId, uint64_t ticket);
     void notify(PlugEvent e, const std::string& path);
+    void notifyLater(PlugEvent e, const std::string& path);
+    void schedule(Clock::time_point due, std::function<void()> action);
     bool plugged(const SimCamera* cam) const;
+    bool alive(const SimCamera* cam, uint64_t generation) const;
+
     IoSubmit finish(Pending p, UsbOverlapped* ov, uint32_t* bytesReturned, uint32_t latencyUs);
 };
 
 
 namespace {
-
-std::string hex4(uint16_t v) { return fmt::format("{:04x}", v); }
 
 bool isQuery(uint32_t code, uint32_t& n) {
     if ((code & ~uint32_t{0x3FC}) != Ioctl::kQueryBase) return false;
@@ -109,8 +125,12 @@ bool isQuery(uint32_t code, uint32_t& n) {
 class SimHandle : public UsbDriverHandle {
 public:
     SimHandle(std::shared_ptr<SimDriver::Impl> driver, std::shared_ptr<SimCamera> cam,
-              uint64_t id, uint8_t address)
-        : m_driver(std::move(driver)), m_camera(std::move(cam)), m_id(id), m_address(address) {}
+              uint64_t id, uint8_t address, uint64_t generation)
+        : m_driver(std::move(driver)),
+          m_camera(std::move(cam)),
+          m_id(id),
+          m_address(address),
+          m_generation(generation) {}
     ~SimHandle() override { close(); }
 
     IoSubmit ioControl(uint32_t code, std::span<uint8_t> in, std::span<uint8_t> out,
@@ -135,6 +155,7 @@ private:
     std::shared_ptr<SimCamera> m_camera;
     uint64_t m_id;
     uint8_t m_address;
+    uint64_t m_generation;
     std::atomic<bool> m_closed{false};
 };
 
@@ -147,6 +168,7 @@ void SimDriver::Impl::run() {
         for (const auto& p : pending) {
             if (!p.stalled) next = std::min(next, p.due);
         }
+        if (!events.empty()) next = std::min(next, events.begin()->first);
         if (next == Clock::time_point::max()) {
             cv.wait(lock);
             continue;
@@ -161,10 +183,16 @@ void SimDriver::Impl::run() {
             auto cur = it++;
             if (!cur->stalled && cur->due <= now) due.splice(due.end(), pending, cur);
         }
+        std::vector<std::function<void()>> actions;
+        while (!events.empty() && events.begin()->first <= now) {
+            actions.push_back(std::move(events.begin()->second));
+            events.erase(events.begin());
+        }
         lock.unlock();
         for (auto& p : due) {
             completePending(p, p.ok, p.ok ? 0 : kNtUnsuccessful, p.ok ? 0 : kUsbdStallPid);
         }
+        for (auto& a : actions) a();
         lock.lock();
     }
 }
@@ -180,6 +208,70 @@ void SimDriver::Impl::failPending(const std::function<bool(const Pending&)>& mat
         }
     }
     for (auto& p : failed) completePending(p, false, nt, usb);
+}
+
+bool SimDriver::Impl::alive(const SimCamera* cam, uint64_t generation) const {
+    std::lock_guard lock(mutex);
+    for (const auto& e : entries) {
+        if (e.camera.get() == cam) return e.plugged && !stopping && e.generation == generation;
+    }
+    return false;
+}
+
+void SimDriver::Impl::schedule(Clock::time_point due, std::function<void()> action) {
+    {
+        std::lock_guard lock(mutex);
+        if (stopping) return;
+        events.emplace(due, std::move(action));
+    }
+    cv.notify_all();
+}
+
+void SimDriver::Impl::notifyLater(PlugEvent e, const std::string& path) {
+    schedule(Clock::now(), [this, e, path] { notify(e, path); });
+}
+
+void SimDriver::Impl::leave(const std::shared_ptr<SimCamera>& cam, bool reenumerating) {
+    std::string path;
+    {
+        std::lock_guard lock(mutex);
+        auto it = std::find_if(entries.begin(), entries.end(),
+                               [&](const Entry& e) { return e.camera == cam; });
+        if (it == entries.end()) return;
+        if (reenumerating) ++it->generation;
+        ++it->returnTicket;
+        if (!it->plugged) return;
+        it->plugged = false;
+        path = it->path;
+    }
+    const SimCamera* raw = cam.get();
+    failPending([raw](const Pending& p) { return p.camera == raw; }, kNtNoSuchDevice,
+                kUsbdDeviceGone);
+    notifyLater(PlugEvent::Left, path);
+}
+
+// Runs on the driver's thread.
+void SimDriver::Impl::arrive(const std::shared_ptr<SimCamera>& cam, uint16_t productId,
+                             uint64_t ticket) {
+    std::string path;
+    {
+        std::lock_guard lock(mutex);
+        auto it = std::find_if(entries.begin(), entries.end(),
+                               [&](const Entry& e) { return e.camera == cam; });
+        if (it == entries.end() || it->plugged || it->returnTicket != ticket) return;
+        auto& camImpl = SimDriver::cameraImpl(*cam);
+        {
+            std::lock_guard camLock(camImpl.mutex);
+            if (camImpl.productId != productId) {
+                camImpl.productId = productId;
+                ++it->generation;
+            }
+        }
+        it->path = simPath(it->location, cam->config().vendorId, productId);
+        it->plugged = true;
+        path = it->path;
+    }
+    notify(PlugEvent::Arrived, path);
 }
 
 bool SimDriver::Impl::plugged(const SimCamera* cam) const {
@@ -266,7 +358,7 @@ IoSubmit SimHandle::ioControl(uint32_t code, std::span<uint8_t> in, std::span<ui
     if (bytesReturned) *bytesReturned = 0;
     if (m_closed) return IoSubmit::Failed;
     if (code == Ioctl::kAbortPipe) return abort(in, ov);
-    if (!m_driver->plugged(m_camera.get())) {
+    if (!m_driver->alive(m_camera.get(), m_generation)) {
         // A vanished device fails at once, with the status a removed device reports.
         if (in.size() >= Rec::kHeaderSize && code != Ioctl::kControlTransfer) {
             putLe32(in, Rec::kNtStatus, kNtNoSuchDevice);
@@ -538,7 +630,7 @@ std::shared_ptr<SimCamera> SimDriver::addCamera(SimCameraConfig config) {
     const size_t n = m_impl->entries.size() + 1;
     e.location = config.location.empty() ? fmt::format("1-{}", n) : config.location;
     e.address = config.address ? config.address : static_cast<uint8_t>(n);
-    e.path = fmt::format("sim:{}:{}:{}", e.location, hex4(config.vendorId), hex4(config.productId));
+    e.path = simPath(e.location, config.vendorId, config.productId);
     e.camera = std::make_shared<SimCamera>(std::move(config));
     m_impl->entries.push_back(e);
     return e.camera;
@@ -555,7 +647,54 @@ std::vector<std::shared_ptr<SimCamera>> SimDriver::cameras() const {
 
 void SimDriver::unplug(const std::shared_ptr<SimCamera>& cam) { m_impl->setPlugged(cam, false); }
 
-void SimDriver::plug(const std::shared_ptr<SimCamera>& cam) { m_impl->setPlugged(cam, true); }
+void SimDriver::plug(const std::shared_ptr<SimCamera>& cam) {
+    {
+        std::lock_guard lock(m_impl->mutex);
+        auto it = std::find_if(m_impl->entries.begin(), m_impl->entries.end(),
+                               [&](const Entry& e) { return e.camera == cam; });
+        if (it == m_impl->entries.end() || it->plugged) return;
+        // A return still scheduled is overtaken by this plug.
+        ++it->returnTicket;
+    }
+    auto fw = cam->firmware();
+    const uint16_t productId = fw ? fw->powerOn(cam->productId()) : cam->productId();
+    {
+        std::lock_guard lock(m_impl->mutex);
+        auto it = std::find_if(m_impl->entries.begin(), m_impl->entries.end(),
+                               [&](const Entry& e) { return e.camera == cam; });
+        if (it == m_impl->entries.end() || it->plugged) return;
+        auto& camImpl = cameraImpl(*cam);
+        std::lock_guard camLock(camImpl.mutex);
+        if (camImpl.productId != productId) {
+            camImpl.productId = productId;
+            ++it->generation;
+        }
+        it->path = simPath(it->location, cam->config().vendorId, productId);
+    }
+    m_impl->setPlugged(cam, true);
+}
+
+void SimDriver::reenumerate(const std::shared_ptr<SimCamera>& cam,
+                            std::chrono::milliseconds delay, std::function<uint16_t()> comingBack) {
+    m_impl->leave(cam, true);
+    uint64_t ticket = 0;
+    {
+        std::lock_guard lock(m_impl->mutex);
+        for (const auto& e : m_impl->entries) {
+            if (e.camera == cam) ticket = e.returnTicket;
+        }
+    }
+    if (!comingBack) return;
+    Impl* impl = m_impl.get();
+    std::weak_ptr<SimCamera> weak = cam;
+    m_impl->schedule(Clock::now() + delay, [impl, weak, ticket, back = std::move(comingBack)] {
+        auto c = weak.lock();
+        if (!c) return;
+        const uint16_t pid = back();
+        if (pid != 0) impl->arrive(c, pid, ticket);
+    });
+}
+
 
 std::string SimDriver::pathOf(const SimCamera& cam) const {
     std::lock_guard lock(m_impl->mutex);
@@ -587,7 +726,8 @@ std::unique_ptr<UsbDriverHandle> SimDriver::open(const std::string& path) {
     for (const auto& e : m_impl->entries) {
         if (e.path != path || !e.plugged) continue;
         if (e.camera->config().openFails) return nullptr;
-        return std::make_unique<SimHandle>(m_impl, e.camera, m_impl->nextHandle++, e.address);
+        return std::make_unique<SimHandle>(m_impl, e.camera, m_impl->nextHandle++, e.address,
+                                           e.generation);
     }
     return nullptr;
 }

@@ -3,6 +3,8 @@
 // The simulated backend: any number of SimCameras behind the UsbDriver interface. It registers
 // like the libusb backend, so every layer above runs the same code with or without hardware.
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,10 +23,19 @@ public:
     // ("sim:1-1", location "1-1", then "1-2", …) unless the config names a location.
     std::shared_ptr<SimCamera> addCamera(SimCameraConfig config = {});
     std::vector<std::shared_ptr<SimCamera>> cameras() const;  // plugged ones, in path order
-    // Unplug fails every request in flight and every later one on open handles; plug brings the
-    // camera back under the same path. Both notify subscribers.
+    // Unplug fails every request in flight and every later one on open handles; plug powers the
+    // camera up again (SimFirmware::powerOn names the product id it returns under) and brings
+    // it back under the path for that id. Both notify subscribers before they return. Handles
+    // opened before work again when the camera returns under the same id.
     void unplug(const std::shared_ptr<SimCamera>& cam);
     void plug(const std::shared_ptr<SimCamera>& cam);
+    // Re-enumeration, as after a reset: the camera leaves now, and handles opened before stay
+    // dead for good. `delay` later `comingBack` runs on the driver's thread and names the
+    // product id it returns under (0: it stays away until plug()); the path follows the id.
+    // The plug events are delivered on the driver's thread, so the firmware may call this from
+    // inside a request. A plug() before the return overtakes it.
+    void reenumerate(const std::shared_ptr<SimCamera>& cam, std::chrono::milliseconds delay,
+                     std::function<uint16_t()> comingBack);
     std::string pathOf(const SimCamera& cam) const;
 
     // Number of UsbDriver calls made so far (enumeration, open, location, I/O control), and of

@@ -438,6 +438,15 @@ bool SimCameraFirmware::bulkIn(uint8_t endpoint, std::span<uint8_t> data, uint32
     return true;
 }
 
+uint16_t SimCameraFirmware::powerOn(uint16_t productId) {
+    std::shared_ptr<SimUpgradeHandler> handler;
+    {
+        std::lock_guard lock(m_impl->mutex);
+        handler = m_impl->upgrade;
+    }
+    return handler->powerOn(productId);
+}
+
 SimFirmwareConfig SimCameraFirmware::config() const {
     std::lock_guard lock(m_impl->mutex);
     return m_impl->config;

@@ -120,6 +120,8 @@ public:
     virtual bool controlRequest(const SetupPacket& setup, std::span<uint8_t> data,
                                 uint32_t& actual) = 0;
     virtual bool bulkOut(uint8_t endpoint, std::span<const uint8_t> data) = 0;
+    // The camera got power again: boots and names the product id it enumerates under.
+    virtual uint16_t powerOn(uint16_t productId) { return productId; }
 };
 
 // The handler of a camera without upgrade support: the boot-loader status reads 0 (the
@@ -146,6 +148,7 @@ public:
                         uint32_t& actual) override;
     bool bulkOut(uint8_t endpoint, std::span<const uint8_t> data) override;
     bool bulkIn(uint8_t endpoint, std::span<uint8_t> data, uint32_t& actual) override;
+    uint16_t powerOn(uint16_t productId) override;  // the upgrade handler decides
 
     SimFirmwareConfig config() const;  // as built; the versions may have changed since
     void setUpgradeHandler(std::shared_ptr<SimUpgradeHandler> handler);  // null: SimNoUpgrade

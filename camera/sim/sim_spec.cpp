@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "sim_driver.h"
+#include "usb_ids.h"
 #include "vendor_requests.h"
 
 namespace TVR::Sim {
@@ -98,6 +99,28 @@ bool applyI2cDevice(const std::string& v, SimSetup& s, std::string& err) {
     return true;
 }
 
+bool applyFaults(const std::string& v, SimSetup& s, std::string& err) {
+    bool erase = false;
+    bool crc = false;
+    size_t pos = 0;
+    while (pos <= v.size()) {
+        const size_t end = std::min(v.find(',', pos), v.size());
+        const std::string item = trim(v.substr(pos, end - pos));
+        pos = end + 1;
+        if (item == "erase") {
+            erase = true;
+        } else if (item == "crc") {
+            crc = true;
+        } else if (item != "none") {
+            err = "expected none, erase, crc or a comma-separated list";
+            return false;
+        }
+    }
+    s.upgrade.eraseError = erase;
+    s.upgrade.crcError = crc;
+    return true;
+}
+
 }  // namespace
 
 const std::vector<SimSpecKey>& builtinSimKeys() {
@@ -144,6 +167,26 @@ const std::vector<SimSpecKey>& builtinSimKeys() {
         SimSpecKey{"i2c", "0x50|0x50:16|none", applyI2cDevice},
         numberKey("dpc_ms", 0, 600'000,
                   [](int64_t n, SimSetup& s) { s.firmware.dpcDelayMs = uint32_t(n); }),
+        numberKey("reset_ms", 0, 60'000,
+                  [](int64_t n, SimSetup& s) { s.upgrade.resetMs = uint32_t(n); }),
+        numberKey("erase_ms", 0, 60'000,
+                  [](int64_t n, SimSetup& s) { s.upgrade.eraseMs = uint32_t(n); }),
+        numberKey("config_ms", 0, 60'000,
+                  [](int64_t n, SimSetup& s) { s.upgrade.configStageMs = uint32_t(n); }),
+        SimSpecKey{"flash", "valid|invalid",
+                   [](const std::string& v, SimSetup& s, std::string& err) {
+                       if (v != "valid" && v != "invalid") {
+                           err = "expected valid or invalid";
+                           return false;
+                       }
+                       s.upgrade.flashValid = v == "valid";
+                       return true;
+                   }},
+        SimSpecKey{"fault", "none|erase|crc|erase,crc", applyFaults},
+        numberKey("unplug_write", 0, 1'000'000'000,
+                  [](int64_t n, SimSetup& s) { s.upgrade.unplugAtWrite = int32_t(n); }),
+        numberKey("stall_write", 0, 1'000'000'000,
+                  [](int64_t n, SimSetup& s) { s.upgrade.stallAtWrite = int32_t(n); }),
     };
     return keys;
 }
@@ -193,12 +236,15 @@ std::unique_ptr<SimDriver> simDriverFromSpec(const std::string& spec,
     SimSetup setup;
     if (!parseSimSpec(spec, extraKeys, setup, error)) return nullptr;
     auto driver = std::make_unique<SimDriver>();
+    // A camera without a program in its flash is found running the boot loader.
+    if (!setup.upgrade.flashValid) setup.camera.productId = kBootLoaderProductId;
     for (unsigned i = 0; i < setup.cameras; ++i) {
         auto cam = driver->addCamera(setup.camera);
         cam->setFaults(setup.faults);
         SimFirmwareConfig fw = setup.firmware;
         fw.usbVersion = setup.camera.usbVersion;
         cam->setFirmware(std::make_shared<SimCameraFirmware>(std::move(fw)));
+        SimUpgrade::install(*driver, cam, setup.upgrade);
         for (const auto& step : setup.perCamera) step(*cam);
     }
     return driver;

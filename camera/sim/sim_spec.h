@@ -12,6 +12,7 @@
 
 #include "sim_camera.h"
 #include "sim_firmware.h"
+#include "sim_upgrade.h"
 
 namespace TVR::Sim {
 
@@ -24,6 +25,7 @@ struct SimSetup {
     SimCameraConfig camera;
     SimFaults faults;
     SimFirmwareConfig firmware;  // usbVersion follows camera.usbVersion
+    SimUpgradeConfig upgrade;    // every camera gets a SimUpgrade with it
     std::vector<std::function<void(SimCamera&)>> perCamera;
 };
 
@@ -38,7 +40,11 @@ struct SimSpecKey {
 // name, serial, audio; and of the firmware: fx3 and fpga (build number 0-8191 of the default
 // version word), sensor (a chip name or none), sensor_addr (even 8-bit I²C address, 0x20 or
 // 0x6C on real cameras), i2c (adds a register-file device: 0x50 or 0x50:16 for 16-bit
-// registers; none removes the other devices), dpc_ms (detection run time).
+// registers; none removes the other devices), dpc_ms (detection run time); and of the upgrade
+// side: reset_ms (re-enumeration time), erase_ms (flash erase busy time), config_ms (FPGA
+// configuration stage time), flash (valid, or invalid to start in the boot loader), fault
+// (none, erase, crc or erase,crc), unplug_write and stall_write (the programming write, from 0,
+// during which the camera leaves or that stalls).
 const std::vector<SimSpecKey>& builtinSimKeys();
 
 // Parses a spec into a setup. False with a one-line message naming the key when a key is

@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 
 #include "sensor/img_sensor.h"
+#include "sim_image_command.h"
 #include "usb_backend.h"
 #include "usb_device.h"
 #include "usb_driver.h"
@@ -22,6 +23,7 @@ constexpr const char* kGlobalHelp =
     "Commands:\n"
     "  list    list the cameras: index, name, device path, location, speed, vid:pid\n"
     "  info    show the USB facts of a camera\n"
+    "  sim-image  write a firmware image for the simulated camera\n"
     "\n"
     "Global options (before or after the command):\n"
     "  --simulate    use the simulated cameras (configured by TAVRO_SIM)\n"
@@ -49,6 +51,7 @@ struct Context {
 struct Command {
     const char* help;
     std::function<int(Context&)> run;
+    bool takesArguments = false;  // options other than the global ones go to the command
 };
 
 int cameraError(Context& c, const std::string& message) {
@@ -157,8 +160,16 @@ const std::map<std::string, Command>& commands() {
          {"Usage: brisco-cli [--simulate] [--device N] info\n"
           "Prints the USB facts of a camera (default: the first).\n",
           cmdInfo}},
+        {"sim-image",
+         {kSimImageHelp, [](Context& c) { return runSimImage(c.opts.rest, c.out, c.err); },
+          true}},
     };
     return table;
+}
+
+bool commandTakesArguments(const std::string& command) {
+    const auto it = commands().find(command);
+    return it != commands().end() && it->second.takesArguments;
 }
 
 // Global options may stand before or after the command.
@@ -182,7 +193,7 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& err, 
                 return false;
             }
             o.device = n;
-        } else if (a.size() > 1 && a[0] == '-') {
+        } else if (a.size() > 1 && a[0] == '-' && !commandTakesArguments(o.command)) {
             rc = usageError(err, fmt::format("unknown option '{}'", a));
             return false;
         } else if (o.command.empty()) {
@@ -214,7 +225,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         out << it->second.help;
         return kExitOk;
     }
-    if (!opts.rest.empty()) {
+    if (!opts.rest.empty() && !it->second.takesArguments) {
         return usageError(err, fmt::format("'{}' takes no argument '{}'", opts.command, opts.rest[0]));
     }
     Context ctx{opts, out, err};

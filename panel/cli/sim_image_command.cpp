@@ -1,0 +1,108 @@
+#include "sim_image_command.h"
+
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include <fmt/format.h>
+
+#include "cli_app.h"
+#include "sim_firmware.h"
+#include "sim_images.h"
+
+namespace TVR::Cli {
+
+const char* const kSimImageHelp =
+    "Usage: brisco-cli sim-image fx3|fpga --build N [--corrupt] -o FILE\n"
+    "Writes a firmware image for the simulated camera that reports build N (0-8191) once it\n"
+    "runs: an FX3 \"CY\" program image or an FPGA bitstream. With --corrupt the camera\n"
+    "rejects it: the FX3 image has a wrong checksum, the FPGA bitstream fails its CRC during\n"
+    "configuration. FILE is replaced as a whole or left as it was.\n";
+
+namespace {
+
+int usage(std::ostream& err, const std::string& message) {
+    err << "brisco-cli: sim-image: " << message << "\nTry 'brisco-cli sim-image --help'.\n";
+    return kExitUsage;
+}
+
+// Written beside the target and renamed over it, so a reader never sees half an image.
+bool writeAtomically(const std::filesystem::path& target, const std::vector<uint8_t>& bytes,
+                     std::string& error) {
+    std::filesystem::path tmp = target;
+    tmp += ".tmp";
+    {
+        std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
+        if (f)
+            f.write(reinterpret_cast<const char*>(bytes.data()),
+                    static_cast<std::streamsize>(bytes.size()));
+        if (f) f.flush();
+        if (!f) {
+            std::error_code ec;
+            std::filesystem::remove(tmp, ec);
+            error = fmt::format("cannot write '{}'", tmp.string());
+            return false;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(tmp, target, ec);
+    if (ec) {
+        std::filesystem::remove(tmp, ec);
+        error = fmt::format("cannot replace '{}'", target.string());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int runSimImage(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string kind;
+    std::string output;
+    bool corrupt = false;
+    int build = -1;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--corrupt") {
+            corrupt = true;
+        } else if (a == "--build" || a == "-o") {
+            if (i + 1 >= args.size()) return usage(err, fmt::format("{} needs a value", a));
+            const std::string& v = args[++i];
+            if (a == "-o") {
+                output = v;
+                continue;
+            }
+            int n = -1;
+            const auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+            if (ec != std::errc{} || p != v.data() + v.size() || n < 0 ||
+                n > static_cast<int>(Sim::kMaxSimBuild)) {
+                return usage(err,
+                             fmt::format("--build takes 0 to {}, not '{}'", Sim::kMaxSimBuild, v));
+            }
+            build = n;
+        } else if ((a == "fx3" || a == "fpga") && kind.empty()) {
+            kind = a;
+        } else {
+            return usage(err, fmt::format("unexpected argument '{}'", a));
+        }
+    }
+    if (kind.empty()) return usage(err, "say fx3 or fpga");
+    if (build < 0) return usage(err, "--build N is required");
+    if (output.empty()) return usage(err, "-o FILE is required");
+
+    const auto b = static_cast<uint32_t>(build);
+    const auto image =
+        kind == "fx3" ? Sim::buildSimFx3Image(b, corrupt) : Sim::buildSimFpgaImage(b, corrupt);
+    std::string error;
+    if (!writeAtomically(output, image, error)) {
+        err << "brisco-cli: " << error << '\n';
+        return kExitCamera;
+    }
+    out << fmt::format("{}: {} image, build {}{}, {} bytes\n", output,
+                       kind == "fx3" ? "FX3" : "FPGA", build, corrupt ? " (corrupt)" : "",
+                       image.size());
+    return kExitOk;
+}
+
+}  // namespace TVR::Cli
