@@ -33,6 +33,22 @@ std::vector<uint8_t> makeRequestRecord(size_t dataLength) {
     return rec;
 }
 
+std::vector<uint8_t> makeControlRecord(uint8_t bmRequestType, uint8_t bRequest, uint16_t wValue,
+                                       uint16_t wIndex, uint16_t wLength, uint32_t timeoutSec) {
+    auto rec = makeRequestRecord(wLength);
+    RequestHeader h;
+    h.bmRequestType = bmRequestType;
+    h.bRequest = bRequest;
+    h.wValue = wValue;
+    h.wIndex = wIndex;
+    h.wLength = wLength;
+    h.timeoutSec = timeoutSec;
+    h.endpoint = 0;
+    h.bufferLength = wLength;
+    encodeRequestHeader(h, rec);
+    return rec;
+}
+
 bool decodeRequestHeader(std::span<const uint8_t> rec, RequestHeader& h) {
     if (rec.size() < Rec::kHeaderSize) return false;
     h.bmRequestType = rec[Rec::kRequestType];

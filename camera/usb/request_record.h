@@ -79,6 +79,11 @@ void putLe32(std::span<uint8_t> b, size_t off, uint32_t v);
 // bytes after the header.
 std::vector<uint8_t> makeRequestRecord(size_t dataLength);
 
+// A control-transfer record: the setup fields, the time-out in whole seconds, endpoint 0 and a
+// data area of wLength bytes.
+std::vector<uint8_t> makeControlRecord(uint8_t bmRequestType, uint8_t bRequest, uint16_t wValue,
+                                       uint16_t wIndex, uint16_t wLength, uint32_t timeoutSec);
+
 // Decodes the first 38 bytes; false when the buffer is shorter than a header.
 bool decodeRequestHeader(std::span<const uint8_t> rec, RequestHeader& out);
 void encodeRequestHeader(const RequestHeader& h, std::span<uint8_t> rec);

@@ -185,17 +185,9 @@ bool UsbDevice::query(uint32_t n, std::span<uint8_t> buffer) {
 
 std::vector<uint8_t> UsbDevice::readDescriptor(uint8_t type, uint8_t index, uint16_t length,
                                                uint16_t langId) {
-    auto record = makeRequestRecord(length);
-    RequestHeader h;
-    h.bmRequestType = kRequestTypeStandardIn;
-    h.bRequest = kGetDescriptor;
-    h.wValue = static_cast<uint16_t>((type << 8) | index);
-    h.wIndex = langId;
-    h.wLength = length;
-    h.timeoutSec = kDescriptorTimeoutSec;
-    h.endpoint = 0;
-    h.bufferLength = length;
-    encodeRequestHeader(h, record);
+    auto record = makeControlRecord(kRequestTypeStandardIn, kGetDescriptor,
+                                    static_cast<uint16_t>((type << 8) | index), langId, length,
+                                    kDescriptorTimeoutSec);
     if (!query(Ioctl::kQueryControl, record)) return {};
     if (getLe32(record, Rec::kNtStatus) != 0 || getLe32(record, Rec::kUsbStatus) != 0) return {};
     return record;

@@ -10,19 +10,7 @@ namespace {
 
 std::vector<uint8_t> controlRecord(uint8_t type, uint8_t request, uint16_t value, uint16_t index,
                                    uint16_t length, uint32_t timeoutSec) {
-    auto rec = makeRequestRecord(length);
-    RequestHeader h;
-    decodeRequestHeader(rec, h);
-    h.bmRequestType = type;
-    h.bRequest = request;
-    h.wValue = value;
-    h.wIndex = index;
-    h.wLength = length;
-    h.timeoutSec = timeoutSec;
-    h.endpoint = 0;
-    h.bufferLength = length;
-    encodeRequestHeader(h, rec);
-    return rec;
+    return makeControlRecord(type, request, value, index, length, timeoutSec);
 }
 
 TEST(ControlRequest, DecodesSetupPacketInWireOrder) {

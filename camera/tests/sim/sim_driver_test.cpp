@@ -44,19 +44,7 @@ public:
 
 Bytes controlRecord(uint8_t type, uint8_t req, uint16_t value, uint16_t index, uint16_t len,
                     uint32_t timeoutSec = 1) {
-    Bytes rec = makeRequestRecord(len);
-    RequestHeader h;
-    decodeRequestHeader(rec, h);
-    h.bmRequestType = type;
-    h.bRequest = req;
-    h.wValue = value;
-    h.wIndex = index;
-    h.wLength = len;
-    h.timeoutSec = timeoutSec;
-    h.endpoint = 0;
-    h.bufferLength = len;
-    encodeRequestHeader(h, rec);
-    return rec;
+    return makeControlRecord(type, req, value, index, len, timeoutSec);
 }
 
 Bytes descriptor(UsbDriverHandle& h, uint8_t type, uint8_t index, uint16_t len) {

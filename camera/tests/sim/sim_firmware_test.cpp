@@ -359,17 +359,7 @@ TEST(SimFirmwareUpgrade, RequestsGoToTheUpgradeHandler) {
 // A vendor request as the driver receives it: a request record through an I/O control.
 std::optional<Bytes> viaDriver(UsbDriverHandle& h, uint8_t type, uint8_t code, uint16_t value,
                                uint16_t index, uint16_t len) {
-    Bytes rec = makeRequestRecord(len);
-    RequestHeader hdr;
-    decodeRequestHeader(rec, hdr);
-    hdr.bmRequestType = type;
-    hdr.bRequest = code;
-    hdr.wValue = value;
-    hdr.wIndex = index;
-    hdr.wLength = len;
-    hdr.timeoutSec = 1;
-    hdr.bufferLength = len;
-    encodeRequestHeader(hdr, rec);
+    Bytes rec = makeControlRecord(type, code, value, index, len, 1);
     UsbOverlapped ov;
     const IoSubmit r = h.ioControl(Ioctl::kControlTransfer, rec, rec, &ov, nullptr);
     if (r == IoSubmit::Pending && !ov.wait(2000)) return std::nullopt;

@@ -64,5 +64,21 @@ TEST(RequestRecord, TimeoutRoundsUpAndSaturates) {
     EXPECT_EQ(timeoutSeconds(UINT64_MAX), 0xFFFFFFFFu) << "must not wrap to no time-out";
 }
 
+TEST(RequestRecord, ControlRecordCarriesTheSetupFields) {
+    const auto rec = makeControlRecord(0xC0, 0xAB, 0x1234, 0x0410, 4, 1);
+    ASSERT_EQ(rec.size(), 38u + 4);
+    RequestHeader h;
+    ASSERT_TRUE(decodeRequestHeader(rec, h));
+    EXPECT_EQ(h.bmRequestType, 0xC0);
+    EXPECT_EQ(h.bRequest, 0xAB);
+    EXPECT_EQ(h.wValue, 0x1234);
+    EXPECT_EQ(h.wIndex, 0x0410);
+    EXPECT_EQ(h.wLength, 4);
+    EXPECT_EQ(h.timeoutSec, 1u);
+    EXPECT_EQ(h.endpoint, 0) << "the control endpoint, not a fresh record's 0xFF";
+    EXPECT_EQ(h.bufferOffset, 38u);
+    EXPECT_EQ(h.bufferLength, 4u);
+}
+
 }  // namespace
 }  // namespace TVR
