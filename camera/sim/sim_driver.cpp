@@ -150,6 +150,9 @@ private:
     bool standardRequest(const SetupPacket& s, std::vector<uint8_t>& reply, uint32_t& actual);
     SimCamera::Impl& cam() { return SimDriver::cameraImpl(*m_camera); }
     SimCamera::Impl::Verdict judge(bool in, UsbOverlapped* ov);
+    // Logs a transfer request and starts its pending completion.
+    Pending begin(SimRequestRecord r, SimRequestRecord::Kind kind, uint8_t endpoint,
+                  uint32_t length, uint32_t timeoutSec, uint32_t code);
 
     std::shared_ptr<SimDriver::Impl> m_driver;
     std::shared_ptr<SimCamera> m_camera;
@@ -340,6 +343,21 @@ IoSubmit SimDriver::Impl::finish(Pending p, UsbOverlapped* ov, uint32_t* bytesRe
     return IoSubmit::Failed;
 }
 
+Pending SimHandle::begin(SimRequestRecord r, SimRequestRecord::Kind kind, uint8_t endpoint,
+                         uint32_t length, uint32_t timeoutSec, uint32_t code) {
+    r.kind = kind;
+    r.endpoint = endpoint;
+    r.length = length;
+    r.timeoutSec = timeoutSec;
+    r.ioctl = code;
+    Pending p;
+    p.serial = cam().record(r);
+    p.handle = m_id;
+    p.camera = m_camera.get();
+    p.endpoint = endpoint;
+    return p;
+}
+
 SimCamera::Impl::Verdict SimHandle::judge(bool in, UsbOverlapped* ov) {
     // Synchronous driver queries (the standard descriptor reads) are not transfers: faults
     // count overlapped transfers only.
@@ -436,16 +454,8 @@ IoSubmit SimHandle::control(uint32_t code, std::span<uint8_t> in, UsbOverlapped*
     const uint32_t want = std::min<uint32_t>(h.wLength, h.bufferLength);
 
     SimRequestRecord r;
-    r.kind = SimRequestRecord::Kind::Control;
     r.setup = s;
-    r.length = want;
-    r.timeoutSec = h.timeoutSec;
-    r.ioctl = code;
-    Pending p;
-    p.serial = cam().record(r);
-    p.handle = m_id;
-    p.camera = m_camera.get();
-    p.endpoint = 0;
+    Pending p = begin(r, SimRequestRecord::Kind::Control, 0, want, h.timeoutSec, code);
 
     const auto v = judge(dirIn, ov);
     std::vector<uint8_t> reply(want);
@@ -486,17 +496,8 @@ IoSubmit SimHandle::bulk(uint32_t code, std::span<uint8_t> in, std::span<uint8_t
     if (!ov || !decodeRequestHeader(in, h)) return IoSubmit::Failed;
     const uint8_t ep = h.endpoint;
     const bool dirIn = (ep & 0x80) != 0;
-    SimRequestRecord r;
-    r.kind = SimRequestRecord::Kind::Bulk;
-    r.endpoint = ep;
-    r.length = static_cast<uint32_t>(out.size());
-    r.timeoutSec = h.timeoutSec;
-    r.ioctl = code;
-    Pending p;
-    p.serial = cam().record(r);
-    p.handle = m_id;
-    p.camera = m_camera.get();
-    p.endpoint = ep;
+    Pending p = begin({}, SimRequestRecord::Kind::Bulk, ep, static_cast<uint32_t>(out.size()),
+                      h.timeoutSec, code);
 
     const auto v = judge(dirIn, ov);
     std::vector<uint8_t> reply;
@@ -539,17 +540,8 @@ IoSubmit SimHandle::isoch(uint32_t code, std::span<uint8_t> in, std::span<uint8_
         h.isoPacketLength > in.size() - h.isoPacketOffset || packets == 0) {
         return IoSubmit::Failed;
     }
-    SimRequestRecord r;
-    r.kind = SimRequestRecord::Kind::Isoch;
-    r.endpoint = h.endpoint;
-    r.length = static_cast<uint32_t>(out.size());
-    r.timeoutSec = h.timeoutSec;
-    r.ioctl = code;
-    Pending p;
-    p.serial = cam().record(r);
-    p.handle = m_id;
-    p.camera = m_camera.get();
-    p.endpoint = h.endpoint;
+    Pending p = begin({}, SimRequestRecord::Kind::Isoch, h.endpoint,
+                      static_cast<uint32_t>(out.size()), h.timeoutSec, code);
 
     const auto v = judge(true, ov);
     p.ok = !v.fail && !v.stall && h.endpoint == kEpIsochIn;
