@@ -7,7 +7,9 @@
 
 #include <fmt/format.h>
 
+#include "firmware_commands.h"
 #include "sensor/img_sensor.h"
+#include "settings_commands.h"
 #include "sim_image_command.h"
 #include "usb_backend.h"
 #include "usb_device.h"
@@ -24,10 +26,19 @@ constexpr const char* kGlobalHelp =
     "  list    list the cameras: index, name, device path, location, speed, vid:pid\n"
     "  info    show the USB facts of a camera\n"
     "  sim-image  write a firmware image for the simulated camera\n"
+    "  read    read every camera value: print the settings file, or write it (-o FILE)\n"
+    "  load    load a settings file and push it (--yes: also one saved for another sensor)\n"
+    "  push    load a settings file into the store, then push all values\n"
+    "  get     read one value by key\n"
+    "  set     push one value by key\n"
+    "  releases   list the server's firmware releases for the camera's FX3 or FPGA\n"
+    "  check-update  ask the server whether a newer control panel exists\n"
+    "  upgrade    replace the FX3 or FPGA firmware from a file or a server release\n"
     "\n"
     "Global options (before or after the command):\n"
     "  --simulate    use the simulated cameras (configured by TAVRO_SIM)\n"
     "  --device N    the camera to use (index from 'list'; default 0)\n"
+    "  --server URL  the download server (http, https or file URL)\n"
     "  --help        this text, or a command's help after the command\n"
     "\n"
     "Exit codes: 0 success, 1 camera error (including no camera), 2 usage error.\n";
@@ -38,6 +49,7 @@ struct Options {
     bool simulate = false;
     bool help = false;
     int device = 0;
+    std::string server;
     std::string command;
     std::vector<std::string> rest;  // command arguments
 };
@@ -149,6 +161,15 @@ int cmdInfo(Context& c) {
     return kExitOk;
 }
 
+using SettingsRun = int (*)(const std::vector<std::string>&, const CameraChoice&, std::ostream&,
+                           std::ostream&);
+
+std::function<int(Context&)> settingsCommand(SettingsRun run) {
+    return [run](Context& c) {
+        return run(c.opts.rest, CameraChoice{c.opts.simulate, c.opts.device}, c.out, c.err);
+    };
+}
+
 const std::map<std::string, Command>& commands() {
     static const std::map<std::string, Command> table{
         {"list",
@@ -160,8 +181,33 @@ const std::map<std::string, Command>& commands() {
          {"Usage: brisco-cli [--simulate] [--device N] info\n"
           "Prints the USB facts of a camera (default: the first).\n",
           cmdInfo}},
+        {"read", {kReadHelp, settingsCommand(runRead), true}},
+        {"load", {kLoadHelp, settingsCommand(runLoad), true}},
+        {"push", {kPushHelp, settingsCommand(runPush), true}},
+        {"get", {kGetHelp, settingsCommand(runGet), true}},
+        {"set", {kSetHelp, settingsCommand(runSet), true}},
         {"sim-image",
          {kSimImageHelp, [](Context& c) { return runSimImage(c.opts.rest, c.out, c.err); },
+          true}},
+        {"releases",
+         {kReleasesHelp,
+          [](Context& c) {
+              const FirmwareSettings s{c.opts.simulate, c.opts.device, c.opts.server};
+              return runReleases(c.opts.rest, s, c.out, c.err);
+          },
+          true}},
+        {"check-update",
+         {kCheckUpdateHelp,
+          [](Context& c) {
+              const FirmwareSettings s{c.opts.simulate, c.opts.device, c.opts.server};
+              return runCheckUpdate(s, c.out, c.err);
+          }}},
+        {"upgrade",
+         {kUpgradeHelp,
+          [](Context& c) {
+              const FirmwareSettings s{c.opts.simulate, c.opts.device, c.opts.server};
+              return runUpgrade(c.opts.rest, s, c.out, c.err);
+          },
           true}},
     };
     return table;
@@ -180,6 +226,18 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& err, 
             o.simulate = true;
         } else if (a == "--help" || a == "-h") {
             o.help = true;
+        } else if (a == "--server") {
+            if (i + 1 >= args.size()) {
+                rc = usageError(err, "--server needs a URL");
+                return false;
+            }
+            o.server = args[++i];
+            if (!validServerAddress(o.server)) {
+                rc = usageError(
+                    err,
+                    fmt::format("--server takes an http, https or file URL, not '{}'", o.server));
+                return false;
+            }
         } else if (a == "--device") {
             if (i + 1 >= args.size()) {
                 rc = usageError(err, "--device needs a camera index");

@@ -55,9 +55,9 @@ std::vector<std::string> messagesSince(const ApiLog& log, size_t from) {
     return out;
 }
 
-CameraRig::CameraRig() {
+CameraRig::CameraRig(const std::string& spec) {
     std::string error;
-    driver = Sim::simDriverFromSpec("", {}, error);
+    driver = Sim::simDriverFromSpec(spec, {}, error);
     EXPECT_TRUE(driver) << error;
     simCamera = driver->cameras().at(0);
     firmware = std::dynamic_pointer_cast<Sim::SimCameraFirmware>(simCamera->firmware());

@@ -37,7 +37,8 @@ std::vector<std::string> messagesSince(const ApiLog& log, size_t from);
 
 // One simulated camera, connected, with a store whose messages go to a private log.
 struct CameraRig : ControlHost {
-    CameraRig();
+    // `spec` as in TAVRO_SIM, for example "sensor=OV10823".
+    explicit CameraRig(const std::string& spec = "");
     SettingsStore& settings() override { return store; }
     ImgSensor& camera() override { return *sensor; }
     int updateCounter() const override { return updating; }

@@ -1,0 +1,288 @@
+#include "settings_commands.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include <fmt/format.h>
+
+#include "camera_transfer.h"
+#include "cli_app.h"
+#include "control_catalogue.h"
+#include "qcf_file.h"
+#include "sensor/img_sensor.h"
+#include "settings_store.h"
+#include "table_value_owner.h"
+#include "usb_backend.h"
+#include "usb_device.h"
+
+namespace TVR::Cli {
+
+const char* const kReadHelp =
+    "Usage: brisco-cli [--simulate] [--device N] read [-o FILE]\n"
+    "Reads every value of the camera and prints the settings file, or writes it to FILE.\n";
+const char* const kLoadHelp =
+    "Usage: brisco-cli [--simulate] [--device N] load FILE [--yes]\n"
+    "Loads a settings file and pushes it to the camera page by page. A file saved for a\n"
+    "different sensor is refused unless --yes answers the question.\n";
+const char* const kPushHelp =
+    "Usage: brisco-cli [--simulate] [--device N] push FILE\n"
+    "Loads a settings file and pushes all its values, without the sensor check.\n";
+const char* const kGetHelp =
+    "Usage: brisco-cli [--simulate] [--device N] get KEY\n"
+    "Reads one value (for example OV_EXPOSURE) from the camera and prints it.\n";
+const char* const kSetHelp =
+    "Usage: brisco-cli [--simulate] [--device N] set KEY VALUE\n"
+    "Pushes one value to the camera: true/false for switches, a decimal number, a\n"
+    "hexadecimal number (0xFF or FF) for hexadecimal keys, a real for OV_VIDEO_FPS.\n";
+
+namespace {
+
+constexpr uint32_t kControlTimeoutMs = 50;
+
+int usage(std::ostream& err, const std::string& message) {
+    err << "brisco-cli: " << message << "\nTry 'brisco-cli --help'.\n";
+    return kExitUsage;
+}
+
+int failure(std::ostream& err, const std::string& message) {
+    err << "brisco-cli: " << message << '\n';
+    return kExitCamera;
+}
+
+// The panel's questions answered by the command line: Yes only when the user said so.
+class CliPrompter : public TransferPrompter {
+public:
+    CliPrompter(std::ostream& err, bool yes) : m_err(err), m_yes(yes) {}
+    bool askYesNo(std::string_view /*title*/, std::string_view text) override {
+        if (!m_yes) m_err << text << '\n';
+        return m_yes;
+    }
+    void showError(std::string_view /*title*/, std::string_view text) override {
+        m_err << "brisco-cli: " << text << '\n';
+    }
+    void showStatus(std::string_view text) override { m_err << "brisco-cli: " << text << '\n'; }
+
+private:
+    std::ostream& m_err;
+    bool m_yes;
+};
+
+// One opened camera with the store and the owners the panel's pages would register.
+class CameraSession {
+public:
+    CameraSession(std::ostream& err, bool yes) : m_prompter(err, yes) {}
+
+    bool open(const CameraChoice& choice, std::ostream& err, int& rc) {
+        std::string error;
+        m_backends = openBackends(choice.simulate, error);
+        if (!m_backends.usb) {
+            rc = failure(err, error);
+            return false;
+        }
+        const uint8_t count = usbDeviceCount(*m_backends.usb);
+        if (count == 0) {
+            rc = failure(err, "no camera found");
+            return false;
+        }
+        if (choice.device >= count) {
+            rc = failure(err, fmt::format("no camera {} ({} found)", choice.device, count));
+            return false;
+        }
+        m_camera = std::make_unique<ImgSensor>(*m_backends.usb, false, kControlTimeoutMs);
+        if (!m_camera->selectDevice(static_cast<uint8_t>(choice.device)) ||
+            !m_camera->connected()) {
+            rc = failure(err, fmt::format("camera {} cannot be opened", choice.device));
+            return false;
+        }
+        m_gains = std::make_unique<GainsValueOwner>(m_store, *m_camera);
+        m_led = std::make_unique<LedValueOwner>(m_store, *m_camera);
+        m_owners.add(OwnerId::TabGains, *m_gains);
+        m_owners.add(OwnerId::TabLed, *m_led);
+        m_transfer = std::make_unique<CameraTransfer>(m_store, *m_camera, m_owners, m_prompter);
+        return true;
+    }
+
+    SettingsStore& store() { return m_store; }
+    ImgSensor& camera() { return *m_camera; }
+    CameraTransfer& transfer() { return *m_transfer; }
+
+private:
+    CliPrompter m_prompter;
+    Backends m_backends;
+    std::unique_ptr<ImgSensor> m_camera;
+    SettingsStore m_store;
+    ValueOwnerRegistry m_owners;
+    std::unique_ptr<GainsValueOwner> m_gains;
+    std::unique_ptr<LedValueOwner> m_led;
+    std::unique_ptr<CameraTransfer> m_transfer;
+};
+
+struct KeyRow {
+    std::span<const NamedControl> table;
+    const NamedControl* row = nullptr;
+};
+
+std::optional<KeyRow> findKey(std::string_view key) {
+    for (auto table : {tabGainsControls(), tabLedControls(), nrVideoControls(),
+                       autoFunctionsControls(), consoleFpgaControls()}) {
+        if (const NamedControl* row = findControl(table, key)) return KeyRow{table, row};
+    }
+    return std::nullopt;
+}
+
+template <typename T>
+bool parseWhole(std::string_view text, T& value, int base) {
+    if (text.empty()) return false;
+    const auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    return ec == std::errc{} && p == text.data() + text.size();
+}
+
+// The value as the store keeps it for this control; false when it does not fit the format.
+bool storeTyped(SettingsStore& store, const NamedControl& row, std::string_view text) {
+    switch (row.format) {
+        case ControlFormat::Bool:
+            if (text == "true" || text == "1") {
+                store.setBool(row.key, true);
+            } else if (text == "false" || text == "0") {
+                store.setBool(row.key, false);
+            } else {
+                return false;
+            }
+            return true;
+        case ControlFormat::Decimal: {
+            int32_t v = 0;
+            if (!parseWhole(text, v, 10)) return false;
+            store.setDecimal(row.key, v);
+            return true;
+        }
+        case ControlFormat::Hex: {
+            if (text.starts_with("0x") || text.starts_with("0X")) text.remove_prefix(2);
+            uint32_t v = 0;
+            if (!parseWhole(text, v, 16)) return false;
+            store.setHex(row.key, static_cast<int32_t>(v));
+            return true;
+        }
+        case ControlFormat::Real: {
+            const std::string copy(text);
+            char* end = nullptr;
+            const double v = std::strtod(copy.c_str(), &end);
+            if (copy.empty() || end != copy.c_str() + copy.size() || !std::isfinite(v)) {
+                return false;
+            }
+            store.setReal(row.key, v);
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+int runRead(const std::vector<std::string>& args, const CameraChoice& camera, std::ostream& out,
+            std::ostream& err) {
+    std::string output;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-o" || args[i] == "--output") {
+            if (i + 1 >= args.size()) return usage(err, "-o needs a file name");
+            output = args[++i];
+        } else {
+            return usage(err, fmt::format("read takes no argument '{}'", args[i]));
+        }
+    }
+    CameraSession session(err, false);
+    int rc = kExitOk;
+    if (!session.open(camera, err, rc)) return rc;
+    if (!session.transfer().readAll()) return failure(err, "the camera could not be read");
+    if (output.empty()) {
+        out << qcfText(session.store().values());
+        return kExitOk;
+    }
+    return session.transfer().saveFileAs(output) ? kExitOk : kExitCamera;
+}
+
+int runLoad(const std::vector<std::string>& args, const CameraChoice& camera, std::ostream& /*out*/,
+            std::ostream& err) {
+    std::string file;
+    bool yes = false;
+    for (const std::string& a : args) {
+        if (a == "--yes" || a == "-y") {
+            yes = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return usage(err, fmt::format("unknown option '{}'", a));
+        } else if (file.empty()) {
+            file = a;
+        } else {
+            return usage(err, fmt::format("load takes one file, not also '{}'", a));
+        }
+    }
+    if (file.empty()) return usage(err, "load needs a settings file");
+    CameraSession session(err, yes);
+    int rc = kExitOk;
+    if (!session.open(camera, err, rc)) return rc;
+    switch (session.transfer().loadSettingsAndPush(file)) {
+        case LoadOutcome::Pushed:
+            return kExitOk;
+        case LoadOutcome::NotConnected:
+            return failure(err, "the camera is not connected");
+        case LoadOutcome::NotLoaded:
+            return failure(err, "Settings were not loaded");
+        case LoadOutcome::Declined:
+            return failure(err, "not loaded: answer the question with --yes to load anyway");
+    }
+    return kExitCamera;
+}
+
+int runPush(const std::vector<std::string>& args, const CameraChoice& camera, std::ostream& /*out*/,
+            std::ostream& err) {
+    if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
+        return usage(err, "push needs exactly one settings file");
+    }
+    CameraSession session(err, false);
+    int rc = kExitOk;
+    if (!session.open(camera, err, rc)) return rc;
+    if (!session.transfer().loadFile(args[0])) return kExitCamera;
+    return session.transfer().pushAll() ? kExitOk : failure(err, "the camera is not connected");
+}
+
+int runGet(const std::vector<std::string>& args, const CameraChoice& camera, std::ostream& out,
+           std::ostream& err) {
+    if (args.size() != 1) return usage(err, "get needs exactly one key");
+    const auto key = findKey(args[0]);
+    if (!key) return usage(err, fmt::format("unknown key '{}'", args[0]));
+    CameraSession session(err, false);
+    int rc = kExitOk;
+    if (!session.open(camera, err, rc)) return rc;
+    TableValueOwner host(session.store(), session.camera(), key->table);
+    if (!readControl(host, *key->row)) {
+        return failure(err, fmt::format("{} could not be read", args[0]));
+    }
+    out << session.store().value(args[0]).text << '\n';
+    return kExitOk;
+}
+
+int runSet(const std::vector<std::string>& args, const CameraChoice& camera, std::ostream& /*out*/,
+           std::ostream& err) {
+    if (args.size() != 2) return usage(err, "set needs a key and a value");
+    const auto key = findKey(args[0]);
+    if (!key) return usage(err, fmt::format("unknown key '{}'", args[0]));
+    SettingsStore parsed;
+    if (!storeTyped(parsed, *key->row, args[1])) {
+        return usage(err, fmt::format("'{}' is not a value for {}", args[1], args[0]));
+    }
+    CameraSession session(err, false);
+    int rc = kExitOk;
+    if (!session.open(camera, err, rc)) return rc;
+    storeTyped(session.store(), *key->row, args[1]);
+    TableValueOwner host(session.store(), session.camera(), key->table);
+    if (!pushControl(host, *key->row)) {
+        return failure(err, fmt::format("{} could not be pushed", args[0]));
+    }
+    return kExitOk;
+}
+
+}  // namespace TVR::Cli

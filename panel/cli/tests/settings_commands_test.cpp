@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <unistd.h>
+
+#include "apilog.h"
+#include "cli_app.h"
+
+namespace TVR::Cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+    int rc = -1;
+    std::string out;
+    std::string err;
+};
+
+CliRun run(const std::vector<std::string>& args, const char* sim = "cameras=1") {
+    setenv("TAVRO_SIM", sim, 1);
+    std::ostringstream out, err;
+    CliRun r;
+    r.rc = runCli(args, out, err);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+class Folder {
+public:
+    Folder() {
+        static std::atomic<unsigned> counter{0};
+        m_path = fs::temp_directory_path() / ("brisco-cli-settings-" + std::to_string(::getpid()) +
+                                              "-" + std::to_string(counter++));
+        fs::remove_all(m_path);
+        fs::create_directories(m_path);
+    }
+    ~Folder() {
+        std::error_code ec;
+        fs::remove_all(m_path, ec);
+    }
+    std::string file(const std::string& name) const { return (m_path / name).string(); }
+
+private:
+    fs::path m_path;
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> crlfLines(const std::string& text) {
+    std::vector<std::string> v;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t end = text.find("\r\n", at);
+        if (end == std::string::npos) {
+            v.push_back(text.substr(at));
+            break;
+        }
+        v.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    return v;
+}
+
+TEST(CliSettings, ReadWritesASortedFileThatLoadsBackOnlyOnTheSameSensor) {
+    Folder dir;
+    const std::string a = dir.file("a.qcf");
+    const CliRun read = run({"--simulate", "read", "-o", a});
+    ASSERT_EQ(read.rc, kExitOk) << read.err;
+    const auto lines = crlfLines(slurp(a));
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "; Camera configuration for Brisco Tuner (Tavro control center)");
+    EXPECT_EQ(lines[1].substr(0, 1), ";");
+    EXPECT_EQ(lines[2], "; File format version 1.0");
+    EXPECT_EQ(lines[3], "");
+    std::vector<std::string> keys;
+    bool exposure = false, model = false, wb = false;
+    for (size_t i = 4; i < lines.size(); ++i) {
+        const std::string& l = lines[i];
+        keys.push_back(l.substr(2, l.find('=') - 2));
+        exposure = exposure || l.starts_with("D.OV_EXPOSURE=");
+        model = model || l == "S.SENSOR_MODEL=OV9750";
+        wb = wb || l.starts_with("B.OV_MANUAL_WB_ON=");
+    }
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
+    EXPECT_TRUE(exposure);
+    EXPECT_TRUE(model);
+    EXPECT_TRUE(wb);
+
+    // Without -o the same file goes to standard output.
+    const CliRun printed = run({"--simulate", "read"});
+    ASSERT_EQ(printed.rc, kExitOk) << printed.err;
+    EXPECT_EQ(printed.out, slurp(a));
+
+    const CliRun load = run({"--simulate", "load", a});
+    EXPECT_EQ(load.rc, kExitOk) << load.err;
+    EXPECT_EQ(load.err, "");
+
+    const CliRun refused = run({"--simulate", "load", a}, "sensor=OV10823");
+    EXPECT_EQ(refused.rc, kExitCamera);
+    EXPECT_NE(refused.err.find("The settings you are loading were saved for a different sensor "
+                               "and are not 100% compatible. Are you sure you want to load "
+                               "these settings?"),
+              std::string::npos)
+        << refused.err;
+    const CliRun confirmed = run({"--simulate", "load", a, "--yes"}, "sensor=OV10823");
+    EXPECT_EQ(confirmed.rc, kExitOk) << confirmed.err;
+
+    const CliRun pushed = run({"--simulate", "push", a}, "sensor=OV10823");
+    EXPECT_EQ(pushed.rc, kExitOk) << pushed.err;
+}
+
+TEST(CliSettings, LoadAndPushRefuseMissingFilesAndBadArguments) {
+    Folder dir;
+    const std::string missing = dir.file("missing.qcf");
+    const CliRun load = run({"--simulate", "load", missing});
+    EXPECT_EQ(load.rc, kExitCamera);
+    EXPECT_NE(load.err.find("Can't open the file [" + missing + "]"), std::string::npos);
+    EXPECT_EQ(run({"--simulate", "push", missing}).rc, kExitCamera);
+    EXPECT_EQ(run({"--simulate", "load"}).rc, kExitUsage);
+    EXPECT_EQ(run({"--simulate", "read", "-o"}).rc, kExitUsage);
+    EXPECT_EQ(run({"--simulate", "load", "a", "b"}).rc, kExitUsage);
+    EXPECT_EQ(run({"--simulate", "read"}, "cameras=0").rc, kExitCamera);
+}
+
+TEST(CliSettings, SetPushesThroughTheKeysTableAndGetReadsItBack) {
+    // Each run opens a fresh simulated camera; the application log shows what reached it.
+    ApiLog& log = ApiLog::instance();
+    const size_t mark = log.firstMessageIndex() + log.messageCount();
+    EXPECT_EQ(run({"--simulate", "set", "LED_R", "0x1f"}).rc, kExitOk);
+    std::vector<std::string> messages;
+    for (size_t i = mark; i < log.firstMessageIndex() + log.messageCount(); ++i) {
+        if (auto m = log.message(i)) messages.push_back(m->text);
+    }
+    EXPECT_NE(std::find(messages.begin(), messages.end(), "Pushing [LED_R] to camera"),
+              messages.end());
+    EXPECT_EQ(std::find(messages.begin(), messages.end(), "Error pushing a value for LED_R"),
+              messages.end());
+    EXPECT_EQ(run({"--simulate", "set", "FAN", "true"}).rc, kExitOk);
+    EXPECT_EQ(run({"--simulate", "set", "OV_VIDEO_FPS", "29.5"}).rc, kExitOk);
+    EXPECT_EQ(run({"--simulate", "set", "OV_EXPOSURE", "-"}).rc, kExitUsage);
+    EXPECT_EQ(run({"--simulate", "set", "FAN", "True"}).rc, kExitUsage);
+    EXPECT_EQ(run({"--simulate", "set", "OV_VIDEO_FPS", "nan"}).rc, kExitUsage);
+    EXPECT_EQ(run({"--simulate", "set", "NO_SUCH_KEY", "1"}).rc, kExitUsage);
+    EXPECT_EQ(run({"--simulate", "get", "NO_SUCH_KEY"}).rc, kExitUsage);
+
+    const CliRun fps = run({"--simulate", "get", "OV_VIDEO_FPS"});
+    ASSERT_EQ(fps.rc, kExitOk) << fps.err;
+    EXPECT_EQ(fps.out, "30.0000\n");
+    const CliRun exposure = run({"--simulate", "get", "OV_EXPOSURE"});
+    ASSERT_EQ(exposure.rc, kExitOk) << exposure.err;
+    const CliRun read = run({"--simulate", "read"});
+    EXPECT_NE(
+        read.out.find("D.OV_EXPOSURE=" + exposure.out.substr(0, exposure.out.size() - 1) + "\r\n"),
+        std::string::npos);
+}
+
+}  // namespace
+}  // namespace TVR::Cli

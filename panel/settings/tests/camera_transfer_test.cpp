@@ -1,0 +1,339 @@
+#include "camera_transfer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "settings_test_helpers.h"
+#include "table_value_owner.h"
+
+namespace TVR {
+namespace {
+
+using SettingsTest::CameraRig;
+using SettingsTest::TempDir;
+using Strings = std::vector<std::string>;
+
+constexpr uint16_t kModeSelect = 0x0100;
+constexpr uint16_t kExposureHigh = 0x3500;
+constexpr uint16_t kIspControl0 = 0x5000;
+constexpr uint8_t kFpgaLedRLow = 8;
+constexpr uint8_t kFpgaLedBLow = 12;
+constexpr uint8_t kFpgaControl = 6;
+constexpr uint8_t kFanBit = 0x40;
+constexpr uint16_t kLastSensorRegister = 0x5FFF;
+
+struct Question {
+    std::string title;
+    std::string text;
+};
+
+class RecordingPrompter : public TransferPrompter {
+public:
+    bool askYesNo(std::string_view title, std::string_view text) override {
+        questions.push_back({std::string(title), std::string(text)});
+        return answer;
+    }
+    void showError(std::string_view title, std::string_view text) override {
+        errors.push_back({std::string(title), std::string(text)});
+    }
+    void showStatus(std::string_view text) override { statuses.emplace_back(text); }
+    std::optional<std::string> chooseFile(bool save, const std::string&) override {
+        dialogs.push_back(save ? "save" : "open");
+        return chosen;
+    }
+
+    bool answer = false;
+    std::optional<std::string> chosen;
+    std::vector<Question> questions;
+    std::vector<Question> errors;
+    Strings statuses;
+    Strings dialogs;
+};
+
+// The panel's two table pages on one simulated camera.
+struct Panel {
+    explicit Panel(const std::string& spec = "") : rig(spec) {
+        owners.add(OwnerId::TabGains, gains);
+        owners.add(OwnerId::TabLed, led);
+    }
+    CameraRig rig;
+    GainsValueOwner gains{rig.store, *rig.sensor};
+    LedValueOwner led{rig.store, *rig.sensor};
+    ValueOwnerRegistry owners;
+    RecordingPrompter prompter;
+    CameraTransfer transfer{rig.store, *rig.sensor, owners, prompter};
+};
+
+// Values that differ from a fresh camera's in every kind of address.
+void makeDistinctive(Sim::SimCameraFirmware& fw) {
+    fw.setSensorRegister(kExposureHigh, 0x01);
+    fw.setSensorRegister(kExposureHigh + 1, 0x23);
+    fw.setSensorRegister(kExposureHigh + 2, 0x40);
+    fw.setSensorRegister(kIspControl0, fw.sensorRegister(kIspControl0) | 0x10);
+    fw.setFpgaRegister(kFpgaLedRLow, 0xAB);
+    fw.setFpgaRegister(kFpgaLedBLow, 0x17);
+    fw.setFpgaRegister(kFpgaControl, fw.fpgaRegister(kFpgaControl) | kFanBit);
+    auto params = fw.params();
+    params.real0 = 25.0f;
+    fw.setParams(params);
+}
+
+// Saves what a camera with distinctive values reads into `path`.
+void saveDistinctiveCamera(const std::string& path) {
+    Panel a;
+    makeDistinctive(*a.rig.firmware);
+    ASSERT_TRUE(a.transfer.readAll());
+    ASSERT_TRUE(a.transfer.saveFileAs(path));
+}
+
+TEST(CameraTransfer, ReadSaveLoadAndPushCopiesOneCameraToAnother) {
+    TempDir dir;
+    const std::string path = dir.file("a.qcf");
+    Panel a;
+    auto& fa = *a.rig.firmware;
+    makeDistinctive(fa);
+    ASSERT_TRUE(a.transfer.readAll());
+    ASSERT_TRUE(a.transfer.saveFileAs(path));
+    EXPECT_FALSE(a.rig.store.dirty());
+    EXPECT_EQ(a.rig.store.getString(kKeySensorModel), "OV9750");
+
+    Panel b;
+    auto& fb = *b.rig.firmware;
+    ASSERT_NE(fb.sensorRegister(kExposureHigh + 1), 0x23);
+    ASSERT_NE(fb.fpgaRegister(kFpgaLedRLow), 0xAB);
+    EXPECT_EQ(b.transfer.loadSettingsAndPush(path), LoadOutcome::Pushed);
+    EXPECT_TRUE(b.prompter.questions.empty());
+    EXPECT_EQ(b.rig.store.filePath(), path);
+
+    // Reading switch 0 writes the mode register on this chip, so it is not compared.
+    Strings differences;
+    for (uint32_t reg = 0; reg <= kLastSensorRegister; ++reg) {
+        const auto r = static_cast<uint16_t>(reg);
+        if (r == kModeSelect) continue;
+        if (fa.sensorRegister(r) != fb.sensorRegister(r)) {
+            differences.push_back(std::to_string(reg));
+        }
+    }
+    for (unsigned reg = 0; reg < 256; ++reg) {
+        const auto r = static_cast<uint8_t>(reg);
+        if (fa.fpgaRegister(r) != fb.fpgaRegister(r)) {
+            differences.push_back("fpga " + std::to_string(reg));
+        }
+    }
+    EXPECT_EQ(differences, Strings{});
+    EXPECT_FLOAT_EQ(fb.params().real0, 25.0f);
+}
+
+TEST(CameraTransfer, PagesArePushedInTheDocumentedOrder) {
+    Panel p;
+    ASSERT_TRUE(p.transfer.readAll());
+    p.rig.markLog();
+    ASSERT_TRUE(p.transfer.pushAll());
+    Strings pushed;
+    for (const std::string& m : p.rig.newMessages()) {
+        if (m.starts_with("Pushing [")) pushed.push_back(m.substr(9, m.find(']') - 9));
+    }
+    const Strings expected = {"OV_MANUAL_WB_ON",
+                              "OV_MANUAL_GAIN_ON",
+                              "OV_MANUAL_EXP_ON",
+                              "OV_WB_GAIN_R",
+                              "OV_WB_GAIN_G",
+                              "OV_WB_GAIN_B",
+                              "OV_GLOBAL_GAIN",
+                              "OV_EXPOSURE",
+                              "OV_BLACK_LEVEL",
+                              "OV_VIDEO_FPS",
+                              "LED_R",
+                              "LED_G",
+                              "LED_B",
+                              "FAN"};
+    EXPECT_EQ(pushed, expected);
+}
+
+// Records the order of the steps and what the camera's mode register held at each push.
+class RecordingOwner : public ValueOwner {
+public:
+    RecordingOwner(OwnerId id, Strings& steps, CameraRig& rig, bool window)
+        : m_id(id), m_steps(steps), m_rig(rig), m_window(window) {}
+    void readState() override { m_steps.emplace_back(ownerName(m_id)); }
+    void loadFromStore() override {
+        const bool standbyBit = (m_rig.firmware->sensorRegister(kModeSelect) & 1) != 0;
+        m_steps.push_back(std::string(ownerName(m_id)) + (standbyBit ? "" : " (switch 0 on)") +
+                          " counter " + std::to_string(m_counter));
+    }
+    void updateControls() override {
+        m_steps.push_back(std::string(ownerName(m_id)) + " update " + std::to_string(m_counter));
+    }
+    bool hasWindow() const override { return m_window; }
+    bool windowVisible() const override { return m_window; }
+    int updateCounter() const override { return m_counter; }
+    void setUpdateCounter(int counter) override { m_counter = counter; }
+
+private:
+    OwnerId m_id;
+    Strings& m_steps;
+    CameraRig& m_rig;
+    bool m_window;
+    int m_counter = 2;
+};
+
+struct RecordingPanel {
+    explicit RecordingPanel(const std::string& spec) : rig(spec) {
+        for (int i = 0; i < static_cast<int>(OwnerId::Count); ++i) {
+            const auto id = static_cast<OwnerId>(i);
+            recorders.push_back(
+                std::make_unique<RecordingOwner>(id, steps, rig, id == OwnerId::TabGains));
+            owners.add(id, *recorders.back());
+        }
+    }
+    CameraRig rig;
+    Strings steps;
+    std::vector<std::unique_ptr<RecordingOwner>> recorders;
+    ValueOwnerRegistry owners;
+    RecordingPrompter prompter;
+    CameraTransfer transfer{rig.store, *rig.sensor, owners, prompter};
+};
+
+TEST(CameraTransfer, ReadAllAndPushAllVisitTheirOwnLists) {
+    RecordingPanel p("");
+    ASSERT_TRUE(p.transfer.readAll());
+    const Strings read = {"CTabGains",
+                          "CTabGains update 3",
+                          "CTestPatterns",
+                          "CConsoleI2c",
+                          "CConsoleSensor",
+                          "CConsoleFpga",
+                          "CTabLED",
+                          "CGreenScreen",
+                          "Hue vs. Hue",
+                          "Hue vs. Saturation",
+                          "Luma vs. Saturation",
+                          "Luma vs. Luma",
+                          "Hue vs. Luma",
+                          "CNRVideo",
+                          "CAutoFunctions"};
+    EXPECT_EQ(p.steps, read);
+    EXPECT_EQ(p.recorders[static_cast<int>(OwnerId::TabGains)]->updateCounter(), 2);
+
+    p.steps.clear();
+    // The mode register is left streaming so no owner sees switch 0 on.
+    p.rig.firmware->setSensorRegister(kModeSelect, 1);
+    ASSERT_TRUE(p.transfer.pushAll());
+    const Strings push = {"CTabGains counter 0",
+                          "CConsoleI2c counter 0",
+                          "CConsoleSensor counter 0",
+                          "CGreenScreen counter 0",
+                          "Hue vs. Hue counter 0",
+                          "Hue vs. Saturation counter 0",
+                          "Saturation vs. Saturation counter 0",
+                          "Hue vs. Luma counter 0",
+                          "CTabLED counter 0",
+                          "CTestPatterns counter 0",
+                          "CNRVideo counter 0",
+                          "CAutoFunctions counter 0"};
+    EXPECT_EQ(p.steps, push);
+}
+
+TEST(CameraTransfer, LoadHoldsSwitchZeroOnForTheSensorPagesAndPicksTheFirmwaresDialog) {
+    TempDir dir;
+    const std::string path = dir.file("ov10823.qcf");
+    SettingsTest::writeBytes(path, "S.SENSOR_MODEL=OV10823\r\n");
+    RecordingPanel p("sensor=OV10823;fx3=72");
+    // Streaming: switch 0 reads off.
+    p.rig.firmware->setSensorRegister(kModeSelect, 1);
+    ASSERT_EQ(p.transfer.loadSettingsAndPush(path), LoadOutcome::Pushed);
+    const Strings expected = {"CTabBasic counter 0",
+                              "CTabGains (switch 0 on) counter 0",
+                              "CTabGains update 0",
+                              "CConsoleI2c (switch 0 on) counter 0",
+                              "CConsoleSensor (switch 0 on) counter 0",
+                              "CGreenScreen counter 0",
+                              "Hue vs. Hue counter 0",
+                              "Hue vs. Saturation counter 0",
+                              "Luma vs. Saturation counter 0",
+                              "Luma vs. Luma (older firmware) counter 0",
+                              "Saturation vs. Saturation counter 0",
+                              "Hue vs. Luma counter 0",
+                              "CTabLED counter 0",
+                              "CTestPatterns counter 0",
+                              "CNRVideo counter 0",
+                              "CAutoFunctions counter 0"};
+    EXPECT_EQ(p.steps, expected);
+    EXPECT_EQ(p.rig.firmware->sensorRegister(kModeSelect) & 1, 1);
+    EXPECT_EQ(p.recorders[static_cast<int>(OwnerId::TabGains)]->updateCounter(), 2);
+    EXPECT_TRUE(p.prompter.questions.empty());
+}
+
+TEST(CameraTransfer, AFileForAnotherSensorLoadsOnlyWhenConfirmed) {
+    TempDir dir;
+    const std::string path = dir.file("ov9750.qcf");
+    saveDistinctiveCamera(path);
+    const std::string noModel = dir.file("nomodel.qcf");
+    SettingsTest::writeBytes(noModel, "H.LED_R=0x42\r\n");
+
+    Panel p("sensor=OV10823");
+    const uint8_t ledBefore = p.rig.firmware->fpgaRegister(kFpgaLedRLow);
+    EXPECT_EQ(p.transfer.loadSettingsAndPush(path), LoadOutcome::Declined);
+    ASSERT_EQ(p.prompter.questions.size(), 1u);
+    EXPECT_EQ(p.prompter.questions[0].title, "Warning");
+    EXPECT_EQ(p.prompter.questions[0].text,
+              "The settings you are loading were saved for a different sensor and are not 100% "
+              "compatible. Are you sure you want to load these settings?");
+    EXPECT_EQ(p.rig.firmware->fpgaRegister(kFpgaLedRLow), ledBefore);
+    // Declined values stay in the store.
+    EXPECT_EQ(p.rig.store.getString(kKeySensorModel), "OV9750");
+    EXPECT_EQ(p.rig.store.getInt("LED_R"), 0xAB);
+
+    p.prompter.answer = true;
+    EXPECT_EQ(p.transfer.loadSettingsAndPush(path), LoadOutcome::Pushed);
+    EXPECT_EQ(p.rig.firmware->fpgaRegister(kFpgaLedRLow), 0xAB);
+
+    // No model at all is another sensor too.
+    p.prompter.answer = false;
+    EXPECT_EQ(p.transfer.loadSettingsAndPush(noModel), LoadOutcome::Declined);
+    EXPECT_EQ(p.prompter.questions.size(), 3u);
+    EXPECT_EQ(p.rig.firmware->fpgaRegister(kFpgaLedRLow), 0xAB);
+}
+
+TEST(CameraTransfer, FailuresAreReportedAndLeaveTheStoreAlone) {
+    TempDir dir;
+    Panel p;
+    ASSERT_TRUE(p.transfer.readAll());
+    const auto before = p.rig.store.values();
+    const std::string missing = dir.file("missing.qcf");
+    p.rig.markLog();
+    EXPECT_EQ(p.transfer.loadSettingsAndPush(missing), LoadOutcome::NotLoaded);
+    ASSERT_EQ(p.prompter.errors.size(), 1u);
+    EXPECT_EQ(p.prompter.errors[0].title, "Panic!");
+    EXPECT_EQ(p.prompter.errors[0].text, "Can't open the file [" + missing + "]");
+    EXPECT_EQ(p.rig.store.values(), before);
+    const Strings log = p.rig.newMessages();
+    EXPECT_NE(std::find(log.begin(), log.end(), "Settings were not loaded"), log.end());
+
+    // Save with no path asks; a cancelled dialog writes nothing.
+    p.rig.store.setFilePath({});
+    EXPECT_FALSE(p.transfer.saveFile());
+    EXPECT_EQ(p.prompter.dialogs, Strings{"save"});
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    p.prompter.chosen = dir.file("chosen.qcf");
+    EXPECT_TRUE(p.transfer.saveFile());
+    EXPECT_TRUE(std::filesystem::exists(dir.file("chosen.qcf")));
+
+    // A save into a folder that does not exist fails loudly.
+    EXPECT_FALSE(p.transfer.saveFileAs(dir.file("no/such/folder.qcf")));
+    EXPECT_EQ(p.prompter.errors.size(), 2u);
+
+    p.rig.sensor->close();
+    EXPECT_FALSE(p.transfer.readAll());
+    EXPECT_EQ(p.prompter.statuses, Strings{"No Tavro cameras connected/available on the system"});
+    EXPECT_EQ(p.rig.store.size(), 0u);
+    EXPECT_EQ(p.transfer.loadSettingsAndPush(dir.file("chosen.qcf")), LoadOutcome::NotConnected);
+    EXPECT_FALSE(p.transfer.pushAll());
+}
+
+}  // namespace
+}  // namespace TVR
