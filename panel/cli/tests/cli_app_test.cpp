@@ -4,24 +4,13 @@
 #include <sstream>
 
 #include "cli_app.h"
+#include "cli_test_helpers.h"
 
 namespace TVR::Cli {
 namespace {
 
-struct CliRun {
-    int rc = -1;
-    std::string out;
-    std::string err;
-};
-
 CliRun run(const std::vector<std::string>& args, const char* sim = "cameras=1") {
-    setenv("TAVRO_SIM", sim, 1);
-    std::ostringstream out, err;
-    CliRun r;
-    r.rc = runCli(args, out, err);
-    r.out = out.str();
-    r.err = err.str();
-    return r;
+    return runCliWith(args, sim);
 }
 
 std::vector<std::string> lines(const std::string& text) {

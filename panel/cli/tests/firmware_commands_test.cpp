@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "cli_app.h"
+#include "cli_test_helpers.h"
 #include "firmware_commands.h"
 #include "sim_images.h"
 
@@ -99,22 +100,8 @@ bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-struct CliRun {
-    int rc = -1;
-    std::string out;
-    std::string err;
-};
-
 CliRun run(const std::vector<std::string>& args, const char* sim = "cameras=1") {
-    setenv("TAVRO_SIM", sim, 1);
-    // Nothing in these tests may reach a real server.
-    setenv("TAVRO_DOWNLOAD_SERVER", "http://127.0.0.1:1/", 1);
-    std::ostringstream out, err;
-    CliRun r;
-    r.rc = runCli(args, out, err);
-    r.out = out.str();
-    r.err = err.str();
-    return r;
+    return runCliWith(args, sim);
 }
 
 size_t lineCount(const std::string& text) {

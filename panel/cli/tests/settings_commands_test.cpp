@@ -11,26 +11,15 @@
 
 #include "apilog.h"
 #include "cli_app.h"
+#include "cli_test_helpers.h"
 
 namespace TVR::Cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-    int rc = -1;
-    std::string out;
-    std::string err;
-};
-
 CliRun run(const std::vector<std::string>& args, const char* sim = "cameras=1") {
-    setenv("TAVRO_SIM", sim, 1);
-    std::ostringstream out, err;
-    CliRun r;
-    r.rc = runCli(args, out, err);
-    r.out = out.str();
-    r.err = err.str();
-    return r;
+    return runCliWith(args, sim);
 }
 
 class Folder {
