@@ -3,7 +3,7 @@
 #include "libusb_driver.h"
 #include "sim_capture_devices.h"
 #include "sim_driver.h"
-#include "sim_spec.h"
+#include "sim_options.h"
 #include "sysfs_capture_devices.h"
 
 namespace TVR {

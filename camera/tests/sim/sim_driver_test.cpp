@@ -5,7 +5,7 @@
 
 #include "request_record.h"
 #include "sim_driver.h"
-#include "sim_spec.h"
+#include "sim_options.h"
 
 namespace TVR::Sim {
 namespace {

@@ -6,7 +6,7 @@
 #include "firmware_helpers.h"
 #include "request_record.h"
 #include "sim_driver.h"
-#include "sim_spec.h"
+#include "sim_options.h"
 
 namespace TVR::Sim {
 namespace {

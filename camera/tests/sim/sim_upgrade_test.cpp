@@ -7,7 +7,7 @@
 #include "request_record.h"
 #include "sim_driver.h"
 #include "sim_images.h"
-#include "sim_spec.h"
+#include "sim_options.h"
 #include "sim_upgrade.h"
 #include "usb_ids.h"
 

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "settings_test_helpers.h"
-#include "sim_spec.h"
+#include "sim_options.h"
 
 namespace TVR::SettingsTest {
 namespace fs = std::filesystem;

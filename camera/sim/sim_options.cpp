@@ -1,4 +1,4 @@
-#include "sim_spec.h"
+#include "sim_options.h"
 
 #include <charconv>
 #include <cstdlib>
