@@ -4,6 +4,7 @@
 
 #include "debug_out.h"
 #include "img_sensor.h"
+#include "sensor_registers.h"
 #include "ov10823.h"
 #include "ov48c40.h"
 #include "ov9714.h"
@@ -245,6 +246,17 @@ void IImgSensorChip::groupHoldEndAt(int group, int launchMode) {
     if (!leaveGroupHold()) return;
     m_sensor.writeRegister(
         kRegGroupHold, static_cast<uint16_t>((group & 3) | (launchNibble(launchMode) << 4)), 0xFF);
+}
+
+void IImgSensorChip::writeFormat3() {
+    constexpr uint8_t kFormat3Value = 0x60;
+    m_sensor.writeRegister(SensorReg::kFormat3, kFormat3Value, 0xFF);
+}
+
+bool IImgSensorChip::standbySwitchWritingOnRead(int value) {
+    const bool on = value != 0;
+    writeBitMasked(SensorReg::kModeSelect, 0, !on);
+    return value == -1 ? !readBit(SensorReg::kModeSelect, 0) : on;
 }
 
 int IImgSensorBase::maxValue(int n) const {

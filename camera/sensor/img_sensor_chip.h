@@ -116,6 +116,11 @@ protected:
     uint32_t layoutValue(int n, int value);
     TestPatternSettings testPatternAt(uint16_t reg, const TestPatternSettings& settings);
     void softwareReset();
+    // Action 2 of the OV9714 family and the OV48C40: the format register they share.
+    void writeFormat3();
+    // Switch 0 (standby) of the OV9714 family and the OV48C40, with the chips' documented quirk:
+    // asking for the state also writes it.
+    bool standbySwitchWritingOnRead(int value);
     // Group hold on 0x3208 as most chips do it: only the outermost begin and end write.
     void groupHoldBeginAt(int group);
     void groupHoldEndAt(int group, int launchMode);

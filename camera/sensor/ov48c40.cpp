@@ -9,7 +9,6 @@ namespace TVR {
 
 namespace {
 
-constexpr uint8_t kFormat3Value = 0x60;
 constexpr uint16_t kRegGroupHold = 0x3208;
 constexpr uint16_t kGainBits = 0x7FF;
 constexpr uint16_t kGainReadMask = 0x3FFF;
@@ -51,7 +50,7 @@ bool OV48C40::action(int n) {
             softwareReset();
             return true;
         case 2:
-            m_sensor.writeRegister(SensorReg::kFormat3, kFormat3Value, 0xFF);
+            writeFormat3();
             return true;
         default:
             return IImgSensorChip::action(n);
@@ -65,9 +64,7 @@ bool OV48C40::sensorSwitch(int n, int value) {
     int bit = 0;
     switch (n) {
         case 0:
-            // As on the OV9714 family, asking for the state also writes it (standby off).
-            writeBitMasked(SensorReg::kModeSelect, 0, !on);
-            return read ? !readBit(SensorReg::kModeSelect, 0) : on;
+            return standbySwitchWritingOnRead(value);
         case 1:
             reg = SensorReg::kFormat2, bit = 2;
             break;

@@ -6,7 +6,6 @@
 namespace TVR {
 
 namespace {
-constexpr uint8_t kFormat3Value = 0x60;
 }  // namespace
 
 bool OV9714::matchesName(std::string_view name) const {
@@ -31,7 +30,7 @@ bool OV9714::action(int n) {
             return true;
         }
         case 2:
-            m_sensor.writeRegister(SensorReg::kFormat3, kFormat3Value, 0xFF);
+            writeFormat3();
             return true;
         default:
             return IImgSensorChip::action(n);
@@ -43,9 +42,7 @@ bool OV9714::sensorSwitch(int n, int value) {
     const bool read = value == -1;
     switch (n) {
         case 0:
-            // The chip's documented quirk: asking for the state also writes it (standby off).
-            writeBitMasked(SensorReg::kModeSelect, 0, !on);
-            return read ? !readBit(SensorReg::kModeSelect, 0) : on;
+            return standbySwitchWritingOnRead(value);
         case 1:
         case 2: {
             const int bit = n == 1 ? 0 : 1;
