@@ -12,6 +12,7 @@
 
 #include "camera_transfer.h"
 #include "cli_app.h"
+#include "panel_models.h"
 #include "control_catalogue.h"
 #include "qcf_file.h"
 #include "sensor/img_sensor.h"
@@ -99,11 +100,9 @@ public:
             rc = failure(err, fmt::format("camera {} cannot be opened", choice.device));
             return false;
         }
-        m_gains = std::make_unique<GainsValueOwner>(m_store, *m_camera);
-        m_led = std::make_unique<LedValueOwner>(m_store, *m_camera);
-        m_owners.add(OwnerId::TabGains, *m_gains);
-        m_owners.add(OwnerId::TabLed, *m_led);
-        m_transfer = std::make_unique<CameraTransfer>(m_store, *m_camera, m_owners, m_prompter);
+        m_models = std::make_unique<PanelModels>(m_store, *m_camera);
+        m_transfer = std::make_unique<CameraTransfer>(m_store, *m_camera, m_models->owners(),
+                                                      m_prompter);
         return true;
     }
 
@@ -116,9 +115,7 @@ private:
     Backends m_backends;
     std::unique_ptr<ImgSensor> m_camera;
     SettingsStore m_store;
-    ValueOwnerRegistry m_owners;
-    std::unique_ptr<GainsValueOwner> m_gains;
-    std::unique_ptr<LedValueOwner> m_led;
+    std::unique_ptr<PanelModels> m_models;
     std::unique_ptr<CameraTransfer> m_transfer;
 };
 

@@ -1,0 +1,33 @@
+#pragma once
+
+// The models of every page and tool window that holds camera values, for one settings store and
+// one camera, registered in the order-independent registry the whole-camera transfers use. The
+// window layer wraps these models; brisco-cli uses them directly, so a settings file is pushed
+// the same way from both.
+
+#include <memory>
+
+#include "camera_transfer.h"
+
+namespace TVR {
+
+class ImgSensor;
+class SettingsStore;
+
+class PanelModels {
+public:
+    // Store and camera must outlive the models.
+    PanelModels(SettingsStore& store, ImgSensor& camera);
+    ~PanelModels();
+    PanelModels(const PanelModels&) = delete;
+    PanelModels& operator=(const PanelModels&) = delete;
+
+    ValueOwnerRegistry& owners() { return m_owners; }
+
+private:
+    struct Models;
+    std::unique_ptr<Models> m_models;
+    ValueOwnerRegistry m_owners;
+};
+
+}  // namespace TVR

@@ -1,0 +1,37 @@
+#pragma once
+
+// A simulated camera with a settings store and a private log, for the page and tool models.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "apilog.h"
+#include "sensor/img_sensor.h"
+#include "settings_store.h"
+#include "sim_driver.h"
+#include "sim_firmware.h"
+
+namespace TVR::PanelTest {
+
+// The texts of the log's messages from index `from` on.
+std::vector<std::string> messagesSince(const ApiLog& log, size_t from);
+
+// One simulated camera, connected (unless the spec says otherwise), with a store whose
+// messages go to a private log.
+struct CameraRig {
+    // `spec` as in TAVRO_SIM, for example "sensor=OV10823".
+    explicit CameraRig(const std::string& spec = "");
+    std::vector<std::string> newMessages() const { return messagesSince(log, mark); }
+    void markLog() { mark = log.firstMessageIndex() + log.messageCount(); }
+
+    ApiLog log;
+    SettingsStore store{&log};
+    std::unique_ptr<Sim::SimDriver> driver;
+    std::shared_ptr<Sim::SimCamera> simCamera;
+    std::shared_ptr<Sim::SimCameraFirmware> firmware;
+    std::unique_ptr<ImgSensor> sensor;
+    size_t mark = 0;
+};
+
+}  // namespace TVR::PanelTest
