@@ -2,12 +2,15 @@
 
 #include <charconv>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <ostream>
 
 #include <fmt/format.h>
 
+#include "console_progress.h"
 #include "firmware_commands.h"
+#include "prefs_command.h"
 #include "sensor/img_sensor.h"
 #include "settings_commands.h"
 #include "sim_image_command.h"
@@ -34,11 +37,14 @@ constexpr const char* kGlobalHelp =
     "  releases   list the server's firmware releases for the camera's FX3 or FPGA\n"
     "  check-update  ask the server whether a newer control panel exists\n"
     "  upgrade    replace the FX3 or FPGA firmware from a file or a server release\n"
+    "  prefs   list, read or change the control panel's preferences\n"
     "\n"
     "Global options (before or after the command):\n"
     "  --simulate    use the simulated cameras (configured by TAVRO_SIM)\n"
     "  --device N    the camera to use (index from 'list'; default 0)\n"
     "  --server URL  the download server (http, https or file URL)\n"
+    "  --progress    show the progress line of long operations also when stderr is not a\n"
+    "                terminal (on a terminal it is always shown)\n"
     "  --help        this text, or a command's help after the command\n"
     "\n"
     "Exit codes: 0 success, 1 camera error (including no camera), 2 usage error.\n";
@@ -48,6 +54,7 @@ constexpr uint32_t kControlTimeoutMs = 50;
 struct Options {
     bool simulate = false;
     bool help = false;
+    bool progress = false;
     int device = 0;
     std::string server;
     std::string command;
@@ -166,7 +173,8 @@ using SettingsRun = int (*)(const std::vector<std::string>&, const CameraChoice&
 
 std::function<int(Context&)> settingsCommand(SettingsRun run) {
     return [run](Context& c) {
-        return run(c.opts.rest, CameraChoice{c.opts.simulate, c.opts.device}, c.out, c.err);
+        return run(c.opts.rest, CameraChoice{c.opts.simulate, c.opts.device, c.opts.progress},
+                   c.out, c.err);
     };
 }
 
@@ -186,6 +194,8 @@ const std::map<std::string, Command>& commands() {
         {"push", {kPushHelp, settingsCommand(runPush), true}},
         {"get", {kGetHelp, settingsCommand(runGet), true}},
         {"set", {kSetHelp, settingsCommand(runSet), true}},
+        {"prefs",
+         {kPrefsHelp, [](Context& c) { return runPrefs(c.opts.rest, c.out, c.err); }, true}},
         {"sim-image",
          {kSimImageHelp, [](Context& c) { return runSimImage(c.opts.rest, c.out, c.err); },
           true}},
@@ -224,6 +234,8 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& err, 
         const std::string& a = args[i];
         if (a == "--simulate") {
             o.simulate = true;
+        } else if (a == "--progress") {
+            o.progress = true;
         } else if (a == "--help" || a == "-h") {
             o.help = true;
         } else if (a == "--server") {
@@ -286,6 +298,8 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (!opts.rest.empty() && !it->second.takesArguments) {
         return usageError(err, fmt::format("'{}' takes no argument '{}'", opts.command, opts.rest[0]));
     }
+    // The line is drawn by default only on the user's own terminal.
+    if (&err == &std::cerr && stderrIsTerminal()) opts.progress = true;
     Context ctx{opts, out, err};
     return it->second.run(ctx);
 }

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -10,8 +11,10 @@
 
 #include <fmt/format.h>
 
+#include "batch_runner.h"
 #include "camera_transfer.h"
 #include "cli_app.h"
+#include "console_progress.h"
 #include "panel_models.h"
 #include "control_catalogue.h"
 #include "qcf_file.h"
@@ -44,6 +47,8 @@ const char* const kSetHelp =
 namespace {
 
 constexpr uint32_t kControlTimeoutMs = 50;
+// The panel's default splash delay: quick commands never draw the line.
+constexpr int32_t kProgressDelayMs = 400;
 
 int usage(std::ostream& err, const std::string& message) {
     err << "brisco-cli: " << message << "\nTry 'brisco-cli --help'.\n";
@@ -58,25 +63,28 @@ int failure(std::ostream& err, const std::string& message) {
 // The panel's questions answered by the command line: Yes only when the user said so.
 class CliPrompter : public TransferPrompter {
 public:
-    CliPrompter(std::ostream& err, bool yes) : m_err(err), m_yes(yes) {}
+    CliPrompter(ConsoleProgress& progress, bool yes) : m_progress(progress), m_yes(yes) {}
     bool askYesNo(std::string_view /*title*/, std::string_view text) override {
-        if (!m_yes) m_err << text << '\n';
+        if (!m_yes) m_progress.printLine(text);
         return m_yes;
     }
     void showError(std::string_view /*title*/, std::string_view text) override {
-        m_err << "brisco-cli: " << text << '\n';
+        m_progress.printLine(fmt::format("brisco-cli: {}", text));
     }
-    void showStatus(std::string_view text) override { m_err << "brisco-cli: " << text << '\n'; }
+    void showStatus(std::string_view text) override {
+        m_progress.printLine(fmt::format("brisco-cli: {}", text));
+    }
 
 private:
-    std::ostream& m_err;
+    ConsoleProgress& m_progress;
     bool m_yes;
 };
 
 // One opened camera with the store and the owners the panel's pages would register.
 class CameraSession {
 public:
-    CameraSession(std::ostream& err, bool yes) : m_prompter(err, yes) {}
+    CameraSession(std::ostream& err, bool yes, bool progress)
+        : m_progress(err, progress), m_prompter(m_progress, yes) {}
 
     bool open(const CameraChoice& choice, std::ostream& err, int& rc) {
         std::string error;
@@ -110,7 +118,20 @@ public:
     ImgSensor& camera() { return *m_camera; }
     CameraTransfer& transfer() { return *m_transfer; }
 
+    // Runs one long step as the panel does, on a worker behind the progress line; its result.
+    template <typename Result>
+    Result runBatch(std::string name, std::function<Result()> step) {
+        Result result{};
+        BatchRunner::Options options;
+        options.delayMs = kProgressDelayMs;
+        options.window = &m_progress;
+        BatchRunner runner(std::move(options));
+        runner.run({{std::move(name), [&] { result = step(); }}});
+        return result;
+    }
+
 private:
+    ConsoleProgress m_progress;
     CliPrompter m_prompter;
     Backends m_backends;
     std::unique_ptr<ImgSensor> m_camera;
@@ -191,10 +212,13 @@ int runRead(const std::vector<std::string>& args, const CameraChoice& camera, st
             return usage(err, fmt::format("read takes no argument '{}'", args[i]));
         }
     }
-    CameraSession session(err, false);
+    CameraSession session(err, false, camera.progress);
     int rc = kExitOk;
     if (!session.open(camera, err, rc)) return rc;
-    if (!session.transfer().readAll()) return failure(err, "the camera could not be read");
+    if (!session.runBatch<bool>("Reading all values from the camera",
+                                [&] { return session.transfer().readAll(); })) {
+        return failure(err, "the camera could not be read");
+    }
     if (output.empty()) {
         out << qcfText(session.store().values());
         return kExitOk;
@@ -218,10 +242,13 @@ int runLoad(const std::vector<std::string>& args, const CameraChoice& camera, st
         }
     }
     if (file.empty()) return usage(err, "load needs a settings file");
-    CameraSession session(err, yes);
+    CameraSession session(err, yes, camera.progress);
     int rc = kExitOk;
     if (!session.open(camera, err, rc)) return rc;
-    switch (session.transfer().loadSettingsAndPush(file)) {
+    const LoadOutcome outcome = session.runBatch<LoadOutcome>(
+        "Loading settings and pushing them to the camera",
+        [&] { return session.transfer().loadSettingsAndPush(file); });
+    switch (outcome) {
         case LoadOutcome::Pushed:
             return kExitOk;
         case LoadOutcome::NotConnected:
@@ -239,11 +266,13 @@ int runPush(const std::vector<std::string>& args, const CameraChoice& camera, st
     if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
         return usage(err, "push needs exactly one settings file");
     }
-    CameraSession session(err, false);
+    CameraSession session(err, false, camera.progress);
     int rc = kExitOk;
     if (!session.open(camera, err, rc)) return rc;
     if (!session.transfer().loadFile(args[0])) return kExitCamera;
-    return session.transfer().pushAll() ? kExitOk : failure(err, "the camera is not connected");
+    const bool pushed = session.runBatch<bool>("Pushing all values to the camera",
+                                               [&] { return session.transfer().pushAll(); });
+    return pushed ? kExitOk : failure(err, "the camera is not connected");
 }
 
 int runGet(const std::vector<std::string>& args, const CameraChoice& camera, std::ostream& out,
@@ -251,7 +280,7 @@ int runGet(const std::vector<std::string>& args, const CameraChoice& camera, std
     if (args.size() != 1) return usage(err, "get needs exactly one key");
     const auto key = findKey(args[0]);
     if (!key) return usage(err, fmt::format("unknown key '{}'", args[0]));
-    CameraSession session(err, false);
+    CameraSession session(err, false, camera.progress);
     int rc = kExitOk;
     if (!session.open(camera, err, rc)) return rc;
     TableValueOwner host(session.store(), session.camera(), key->table);
@@ -271,7 +300,7 @@ int runSet(const std::vector<std::string>& args, const CameraChoice& camera, std
     if (!storeTyped(parsed, *key->row, args[1])) {
         return usage(err, fmt::format("'{}' is not a value for {}", args[1], args[0]));
     }
-    CameraSession session(err, false);
+    CameraSession session(err, false, camera.progress);
     int rc = kExitOk;
     if (!session.open(camera, err, rc)) return rc;
     storeTyped(session.store(), *key->row, args[1]);

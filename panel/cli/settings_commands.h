@@ -20,6 +20,7 @@ extern const char* const kSetHelp;
 struct CameraChoice {
     bool simulate = false;
     int device = 0;
+    bool progress = false;  // show the progress line of long batches
 };
 
 // `args` are the command's own arguments; each returns the exit code.

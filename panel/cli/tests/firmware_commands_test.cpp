@@ -67,33 +67,6 @@ private:
     std::vector<std::string> m_targets;
 };
 
-// A fresh temporary folder, removed with the object.
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tvr-cli-fw-XXXXXX").string();
-        if (mkdtemp(pattern.data())) m_dir = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (!m_dir.empty()) std::filesystem::remove_all(m_dir, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-        const std::string path = m_dir + "/" + name;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        return path;
-    }
-
-private:
-    std::string m_dir;
-};
-
 std::string asText(const std::vector<uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
 
 bool contains(const std::string& text, const std::string& part) {
@@ -283,7 +256,7 @@ TEST(CliFirmwareHelp, CommandsDescribeThemselves) {
 constexpr const char* kQuickSim = "cameras=1;config_ms=1;erase_ms=1;reset_ms=20";
 
 TEST(CliUpgrade, FpgaFromFilesGoodAndCorrupt) {
-    TempDir dir;
+    TempFolder dir;
     const std::string good = dir.write("good.bin", Sim::buildSimFpgaImage(95));
     CliRun r = run({"--simulate", "upgrade", "fpga", good}, kQuickSim);
     ASSERT_EQ(r.rc, kExitOk) << r.out << r.err;
@@ -316,7 +289,7 @@ TEST(CliUpgrade, FpgaFromFilesGoodAndCorrupt) {
 }
 
 TEST(CliUpgrade, Fx3RamLoadAndRefusedFiles) {
-    TempDir dir;
+    TempFolder dir;
     const std::string image = dir.write("fx3.img", Sim::buildSimFx3Image(130));
     CliRun r = run({"--simulate", "upgrade", "fx3", image, "--ram"}, kQuickSim);
     ASSERT_EQ(r.rc, kExitOk) << r.out << r.err;

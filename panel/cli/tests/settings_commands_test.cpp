@@ -22,32 +22,6 @@ CliRun run(const std::vector<std::string>& args, const char* sim = "cameras=1") 
     return runCliWith(args, sim);
 }
 
-class Folder {
-public:
-    Folder() {
-        static std::atomic<unsigned> counter{0};
-        m_path = fs::temp_directory_path() / ("brisco-cli-settings-" + std::to_string(::getpid()) +
-                                              "-" + std::to_string(counter++));
-        fs::remove_all(m_path);
-        fs::create_directories(m_path);
-    }
-    ~Folder() {
-        std::error_code ec;
-        fs::remove_all(m_path, ec);
-    }
-    std::string file(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    fs::path m_path;
-};
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 std::vector<std::string> crlfLines(const std::string& text) {
     std::vector<std::string> v;
     size_t at = 0;
@@ -64,7 +38,7 @@ std::vector<std::string> crlfLines(const std::string& text) {
 }
 
 TEST(CliSettings, ReadWritesASortedFileThatLoadsBackOnlyOnTheSameSensor) {
-    Folder dir;
+    TempFolder dir;
     const std::string a = dir.file("a.qcf");
     const CliRun read = run({"--simulate", "read", "-o", a});
     ASSERT_EQ(read.rc, kExitOk) << read.err;
@@ -112,7 +86,7 @@ TEST(CliSettings, ReadWritesASortedFileThatLoadsBackOnlyOnTheSameSensor) {
 }
 
 TEST(CliSettings, LoadAndPushRefuseMissingFilesAndBadArguments) {
-    Folder dir;
+    TempFolder dir;
     const std::string missing = dir.file("missing.qcf");
     const CliRun load = run({"--simulate", "load", missing});
     EXPECT_EQ(load.rc, kExitCamera);
@@ -154,6 +128,29 @@ TEST(CliSettings, SetPushesThroughTheKeysTableAndGetReadsItBack) {
     EXPECT_NE(
         read.out.find("D.OV_EXPOSURE=" + exposure.out.substr(0, exposure.out.size() - 1) + "\r\n"),
         std::string::npos);
+}
+
+TEST(CliSettings, ALongBatchDrawsOneProgressLineAndAQuickOneNone) {
+    // Reading every value takes some 30 requests; at 25 ms each it outlasts the 400 ms delay.
+    const char* slow = "cameras=1;latency_us=25000";
+    const CliRun drawn = run({"--simulate", "--progress", "read"}, slow);
+    ASSERT_EQ(drawn.rc, kExitOk) << drawn.err;
+    EXPECT_NE(drawn.err.find("\r\x1b[KReading all values from the camera"), std::string::npos)
+        << drawn.err;
+    const size_t end = drawn.err.rfind("\r\x1b[KBatch end, took ");
+    ASSERT_NE(end, std::string::npos) << drawn.err;
+    EXPECT_EQ(drawn.err.back(), '\n');
+    EXPECT_EQ(drawn.err.find('\n'), drawn.err.size() - 1) << "one line only";
+    EXPECT_NE(drawn.out.find("S.SENSOR_MODEL=OV9750\r\n"), std::string::npos);
+
+    // Not asked for and not a terminal: the same batch runs silently.
+    const CliRun silent = run({"--simulate", "read"}, slow);
+    ASSERT_EQ(silent.rc, kExitOk);
+    EXPECT_TRUE(silent.err.empty()) << silent.err;
+
+    const CliRun quick = run({"--simulate", "--progress", "read"});
+    ASSERT_EQ(quick.rc, kExitOk);
+    EXPECT_TRUE(quick.err.empty()) << quick.err;
 }
 
 }  // namespace

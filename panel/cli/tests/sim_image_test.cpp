@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli_app.h"
+#include "cli_test_helpers.h"
 #include "sim_firmware.h"
 #include "sim_images.h"
 
@@ -14,22 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
-
-struct TempDir {
-    TempDir() {
-        path = fs::temp_directory_path() /
-               ("brisco-cli-sim-image-" +
-                std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    fs::path path;
-};
 
 int run(const std::vector<std::string>& args, std::string* err = nullptr) {
     std::ostringstream out, e;
@@ -44,8 +29,8 @@ Bytes readFile(const fs::path& p) {
 }
 
 TEST(CliSimImage, Fx3ImagesReportTheirBuildAndCorruptOnesFailTheirChecksum) {
-    TempDir dir;
-    const fs::path file = dir.path / "fw.img";
+    TempFolder dir;
+    const fs::path file = dir.path() / "fw.img";
     ASSERT_EQ(run({"sim-image", "fx3", "--build", "123", "-o", file.string()}), kExitOk);
     const Bytes good = readFile(file);
     EXPECT_GE(good.size(), Sim::kSimFx3MinImageSize);
@@ -64,13 +49,13 @@ TEST(CliSimImage, Fx3ImagesReportTheirBuildAndCorruptOnesFailTheirChecksum) {
     const auto bad = Sim::parseSimFx3Image(readFile(file), error);
     ASSERT_TRUE(bad) << error;
     EXPECT_FALSE(bad->checksumOk());
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1)
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1)
         << "no temporary file is left behind";
 }
 
 TEST(CliSimImage, FpgaBitstreamsCarryTheirBuildAndCorruptOnesFailTheirCrc) {
-    TempDir dir;
-    const fs::path file = dir.path / "fpga.bin";
+    TempFolder dir;
+    const fs::path file = dir.path() / "fpga.bin";
     for (const bool corrupt : {false, true}) {
         std::vector<std::string> args{"sim-image", "fpga", "--build", "77", "-o", file.string()};
         if (corrupt) args.push_back("--corrupt");
@@ -86,8 +71,8 @@ TEST(CliSimImage, FpgaBitstreamsCarryTheirBuildAndCorruptOnesFailTheirCrc) {
 }
 
 TEST(CliSimImage, UsageAndWriteErrors) {
-    TempDir dir;
-    const std::string out = (dir.path / "x.img").string();
+    TempFolder dir;
+    const std::string out = (dir.path() / "x.img").string();
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"sim-image", "fx3", "--build", "5"},
           {"sim-image", "fx3", "-o", out},
@@ -104,7 +89,7 @@ TEST(CliSimImage, UsageAndWriteErrors) {
     EXPECT_FALSE(fs::exists(out));
 
     std::string err;
-    const std::string missing = (dir.path / "no" / "such" / "dir" / "x.img").string();
+    const std::string missing = (dir.path() / "no" / "such" / "dir" / "x.img").string();
     EXPECT_EQ(run({"sim-image", "fx3", "--build", "5", "-o", missing}, &err), kExitCamera);
     EXPECT_NE(err.find("cannot write"), std::string::npos) << err;
 
