@@ -364,11 +364,15 @@ int FX3::setCameraValue(int channel, int value) {
     }
 }
 
+bool FX3::cameraRealAvailable(int channel) const {
+    return channel == 1 || (channel == 0 && fx3Build(kFx3Real0));
+}
+
 ChannelReal FX3::getCameraReal(int channel) {
     uint16_t index = 0;
     uint8_t code = 0;
     if (channel == 0) {
-        if (!fx3Build(kFx3Real0)) return {0, kStatusNotSupported};
+        if (!cameraRealAvailable(0)) return {0, kStatusNotSupported};
         code = VR_REAL0;
     } else if (channel == 1) {
         code = VR_REAL1;

@@ -108,6 +108,8 @@ public:
     bool cameraValueAvailable(int channel) const;
     ChannelValue getCameraValue(int channel);
     int setCameraValue(int channel, int value);
+    // Real channel 0 from its FX3 build on, channel 1 always.
+    bool cameraRealAvailable(int channel) const;
     ChannelReal getCameraReal(int channel);
     int setCameraReal(int channel, double value);
 

@@ -1,7 +1,5 @@
 #include "table_value_owner.h"
 
-#include "apilog.h"
-#include "sensor/img_sensor.h"
 #include "settings_store.h"
 
 namespace TVR {
@@ -18,19 +16,43 @@ void TableValueOwner::loadFromStore() {
     for (const NamedControl& row : m_table) pushOrReadControl(*this, row);
 }
 
-GainsValueOwner::GainsValueOwner(SettingsStore& store, ImgSensor& camera)
-    : TableValueOwner(store, camera, tabGainsControls()) {}
-
-void GainsValueOwner::readState() {
-    TableValueOwner::readState();
-    if (!camera().connected()) return;
-    settings().log().appendMessage(false, "Reading binning configuration");
-    // Binning modes 2-4 are the list's entries 1-3; anything else shows the first entry.
-    const int mode = camera().chip().binning(0);
-    settings().setDecimal(kKeyBinning, mode >= 2 && mode <= 4 ? mode - 1 : 0);
+void TableValueOwner::updateControls() {
+    if (m_window != nullptr) m_window->updateControls();
 }
 
-LedValueOwner::LedValueOwner(SettingsStore& store, ImgSensor& camera)
-    : TableValueOwner(store, camera, tabLedControls()) {}
+const NamedControl* TableValueOwner::rowOfControl(int controlId) const {
+    for (const NamedControl& row : m_table) {
+        if (row.controlId == controlId) return &row;
+    }
+    return nullptr;
+}
+
+ControlEdit TableValueOwner::editNumber(int controlId, int value) {
+    const NamedControl* row = rowOfControl(controlId);
+    if (row == nullptr) return {};
+    switch (row->format) {
+        case ControlFormat::Hex:
+            m_store.setHex(row->key, value);
+            break;
+        case ControlFormat::Bool:
+            m_store.setBool(row->key, value != 0);
+            break;
+        case ControlFormat::Real:
+            m_store.setReal(row->key, value);
+            break;
+        case ControlFormat::Decimal:
+        default:
+            m_store.setDecimal(row->key, value);
+            break;
+    }
+    return {true, pushControlByKey(*this, row->key)};
+}
+
+ControlEdit TableValueOwner::editCheck(int controlId, bool checked) {
+    const NamedControl* row = rowOfControl(controlId);
+    if (row == nullptr) return {};
+    m_store.setBool(row->key, checked);
+    return {true, pushControlByKey(*this, row->key)};
+}
 
 }  // namespace TVR

@@ -11,18 +11,32 @@
 
 namespace TVR {
 
+class ConsoleSensorModel;
 class ImgSensor;
 class SettingsStore;
+class TabBasicModel;
+class TabGainsModel;
+class TabLedModel;
+class TestPatternsModel;
 
 class PanelModels {
 public:
+    // Windows::None: nothing fills the models' controls, so their initialisation ends at once
+    // (brisco-cli). Windows::Attached: each window ends its model's initialisation itself.
+    enum class Windows { None, Attached };
+
     // Store and camera must outlive the models.
-    PanelModels(SettingsStore& store, ImgSensor& camera);
+    PanelModels(SettingsStore& store, ImgSensor& camera, Windows windows = Windows::None);
     ~PanelModels();
     PanelModels(const PanelModels&) = delete;
     PanelModels& operator=(const PanelModels&) = delete;
 
     ValueOwnerRegistry& owners() { return m_owners; }
+    TabBasicModel& basic();
+    TabGainsModel& gains();
+    TabLedModel& led();
+    TestPatternsModel& testPatterns();
+    ConsoleSensorModel& consoleSensor();
 
 private:
     struct Models;

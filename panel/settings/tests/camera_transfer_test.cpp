@@ -61,8 +61,8 @@ struct Panel {
         owners.add(OwnerId::TabLed, led);
     }
     CameraRig rig;
-    GainsValueOwner gains{rig.store, *rig.sensor};
-    LedValueOwner led{rig.store, *rig.sensor};
+    TableValueOwner gains{rig.store, *rig.sensor, tabGainsControls()};
+    TableValueOwner led{rig.store, *rig.sensor, tabLedControls()};
     ValueOwnerRegistry owners;
     RecordingPrompter prompter;
     CameraTransfer transfer{rig.store, *rig.sensor, owners, prompter};
@@ -266,6 +266,52 @@ TEST(CameraTransfer, LoadHoldsSwitchZeroOnForTheSensorPagesAndPicksTheFirmwaresD
     EXPECT_EQ(p.rig.firmware->sensorRegister(kModeSelect) & 1, 1);
     EXPECT_EQ(p.recorders[static_cast<int>(OwnerId::TabGains)]->updateCounter(), 2);
     EXPECT_TRUE(p.prompter.questions.empty());
+}
+
+// A page window as the transfers see it: records the owner's counter at each refresh.
+class CountingWindow : public OwnerWindow {
+public:
+    explicit CountingWindow(const TableValueOwner& owner) : m_owner(owner) {}
+    void updateControls() override { counters.push_back(m_owner.updateCounter()); }
+    bool visible() const override { return shown; }
+    bool shown = true;
+    std::vector<int> counters;
+
+private:
+    const TableValueOwner& m_owner;
+};
+
+TEST(CameraTransfer, ATableOwnersWindowIsRefreshedWhileItsCounterIsRaised) {
+    Panel p;
+    CountingWindow window(p.gains);
+    p.gains.setWindow(&window);
+    EXPECT_TRUE(p.gains.hasWindow());
+    ASSERT_TRUE(p.transfer.readAll());
+    EXPECT_EQ(window.counters, std::vector<int>{1});
+    EXPECT_EQ(p.gains.updateCounter(), 0);
+    window.shown = false;
+    ASSERT_TRUE(p.transfer.readAll());
+    EXPECT_EQ(window.counters, std::vector<int>{1});
+    p.gains.setWindow(nullptr);
+    EXPECT_FALSE(p.gains.windowVisible());
+
+    // The generic edits store in the row's format and push only rows of the owner's table.
+    const ControlEdit led = p.led.editNumber(1093, 0x5A);
+    EXPECT_TRUE(led.pushed);
+    EXPECT_EQ(p.rig.store.value("LED_R"), (SettingValue{SettingType::Hex, "0x5A"}));
+    EXPECT_EQ(p.rig.firmware->fpgaRegister(kFpgaLedRLow), 0x5A);
+    const SettingValue exposure = p.rig.store.value("OV_EXPOSURE");
+    EXPECT_FALSE(p.led.editNumber(1046, 100).stored);
+    EXPECT_EQ(p.rig.store.value("OV_EXPOSURE"), exposure);
+    {
+        UpdateHold hold(p.led);
+        const ControlEdit fan = p.led.editCheck(1320, true);
+        EXPECT_TRUE(fan.stored);
+        EXPECT_FALSE(fan.pushed);
+    }
+    EXPECT_EQ(p.rig.firmware->fpgaRegister(kFpgaControl) & kFanBit, 0);
+    EXPECT_TRUE(p.led.editCheck(1320, true).pushed);
+    EXPECT_EQ(p.rig.firmware->fpgaRegister(kFpgaControl) & kFanBit, kFanBit);
 }
 
 TEST(CameraTransfer, AFileForAnotherSensorLoadsOnlyWhenConfirmed) {
