@@ -13,6 +13,7 @@ constexpr size_t kMaxKeptRequests = 65536;
 SimCamera::SimCamera(SimCameraConfig config) : m_impl(std::make_unique<Impl>()) {
     m_impl->config = std::move(config);
     m_impl->productId = m_impl->config.productId;
+    m_impl->uvc = std::make_unique<SimUvcState>(m_impl->config.uvc);
 }
 
 SimCamera::~SimCamera() = default;
@@ -78,6 +79,8 @@ void SimCamera::clearRequests() {
     m_impl->requestsDropped += m_impl->requests.size();
     m_impl->requests.clear();
 }
+
+SimUvcState& SimCamera::uvc() { return *m_impl->uvc; }
 
 SimCamera::Impl::Verdict SimCamera::Impl::judgeTransfer(bool in) {
     std::lock_guard lock(mutex);

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "sim_uvc.h"
+
 namespace TVR::Sim {
 
 // A control request's setup fields as the firmware sees them.
@@ -82,6 +84,7 @@ struct SimCameraConfig {
     std::string videoName = "Tavro Brisco camera";  // empty: no video capture device
     std::string audioName;                          // empty: no audio capture device
     std::optional<std::string> captureLocation;     // capture side elsewhere (tests of matching)
+    SimUvcConfig uvc;                               // the capture device's UVC properties
 };
 
 // One request as the camera received it, for tests and diagnostics.
@@ -121,6 +124,10 @@ public:
     // Requests received so far (oldest first) and clearing them.
     std::vector<SimRequestRecord> requests() const;
     void clearRequests();
+
+    // The UVC properties of its capture device; the capture side answers them only while the
+    // camera is plugged.
+    SimUvcState& uvc();
 
     // Opaque outside the simulator; the driver's request handling works on it.
     struct Impl;

@@ -16,6 +16,7 @@ struct SimCamera::Impl {
     SimFaults faults;
     std::vector<SimRequestRecord> requests;
     size_t requestsDropped = 0;  // index base of `requests` after a clear
+    std::unique_ptr<SimUvcState> uvc;
 
     // Counts one transfer request against the faults; tells what happens to it.
     struct Verdict {

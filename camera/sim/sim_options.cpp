@@ -187,6 +187,22 @@ const std::vector<SimSpecKey>& builtinSimKeys() {
                   [](int64_t n, SimSetup& s) { s.upgrade.unplugAtWrite = int32_t(n); }),
         numberKey("stall_write", 0, 1'000'000'000,
                   [](int64_t n, SimSetup& s) { s.upgrade.stallAtWrite = int32_t(n); }),
+        SimSpecKey{"uvc", "full|procamp|none",
+                   [](const std::string& v, SimSetup& s, std::string& err) {
+                       if (v == "full") {
+                           s.camera.uvc.sets = SimUvcSets::Full;
+                       } else if (v == "procamp") {
+                           s.camera.uvc.sets = SimUvcSets::ProcAmpOnly;
+                       } else if (v == "none") {
+                           s.camera.uvc.sets = SimUvcSets::None;
+                       } else {
+                           err = "expected full, procamp or none";
+                           return false;
+                       }
+                       return true;
+                   }},
+        numberKey("uvc_fail", 1, 1'000'000'000,
+                  [](int64_t n, SimSetup& s) { s.camera.uvc.failFrom = uint32_t(n); }),
     };
     return keys;
 }

@@ -44,7 +44,9 @@ struct SimSpecKey {
 // side: reset_ms (re-enumeration time), erase_ms (flash erase busy time), config_ms (FPGA
 // configuration stage time), flash (valid, or invalid to start in the boot loader), fault
 // (none, erase, crc or erase,crc), unplug_write and stall_write (the programming write, from 0,
-// during which the camera leaves or that stalls).
+// during which the camera leaves or that stalls); and of the capture side: uvc (full, procamp
+// for a capture device without camera-control properties, none for one without properties)
+// and uvc_fail (from 1: that UVC property call and every later one fails).
 const std::vector<SimSpecKey>& builtinSimKeys();
 
 // Parses a spec into a setup. False with a one-line message naming the key when a key is

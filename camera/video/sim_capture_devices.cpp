@@ -4,6 +4,11 @@
 
 namespace TVR {
 
+std::string simCaptureLocation(Sim::SimDriver& driver, const Sim::SimCamera& camera) {
+    const auto& captureLocation = camera.config().captureLocation;
+    return captureLocation ? *captureLocation : driver.location(driver.pathOf(camera));
+}
+
 std::vector<CaptureDevice> SimCaptureDevices::audioCaptureDevices() {
     return list(CaptureKind::Audio);
 }
@@ -20,10 +25,9 @@ std::vector<CaptureDevice> SimCaptureDevices::list(CaptureKind kind) {
         if (name.empty()) continue;
         CaptureDevice dev;
         dev.name = name;
-        dev.location = config.captureLocation ? *config.captureLocation
-                                              : m_driver.location(m_driver.pathOf(*cam));
+        dev.location = simCaptureLocation(m_driver, *cam);
         dev.symbolicLink =
-            (kind == CaptureKind::Video ? "sim-video:" : "sim-audio:") + dev.location;
+            (kind == CaptureKind::Video ? kSimVideoLinkPrefix : "sim-audio:") + dev.location;
         dev.kind = kind;
         // The simulated capture device stands for the camera's own UVC hardware.
         dev.softwareDevice = false;

@@ -6,11 +6,20 @@
 
 #include "capture_device.h"
 
+#include <string>
+
 namespace TVR::Sim {
+class SimCamera;
 class SimDriver;
-}
+}  // namespace TVR::Sim
 
 namespace TVR {
+
+// What a simulated video capture device's symbolic link starts with; its location follows.
+inline constexpr const char* kSimVideoLinkPrefix = "sim-video:";
+
+// Where a simulated camera's capture side sits.
+std::string simCaptureLocation(Sim::SimDriver& driver, const Sim::SimCamera& camera);
 
 class SimCaptureDevices : public CaptureDeviceSource {
   public:

@@ -15,14 +15,15 @@
 #include "camera_transfer.h"
 #include "cli_app.h"
 #include "console_progress.h"
-#include "panel_models.h"
 #include "control_catalogue.h"
+#include "panel_models.h"
 #include "qcf_file.h"
 #include "sensor/img_sensor.h"
 #include "settings_store.h"
 #include "table_value_owner.h"
 #include "usb_backend.h"
 #include "usb_device.h"
+#include "uvc_backend.h"
 
 namespace TVR::Cli {
 
@@ -111,6 +112,14 @@ public:
         m_models = std::make_unique<PanelModels>(m_store, *m_camera);
         m_transfer = std::make_unique<CameraTransfer>(m_store, *m_camera, m_models->owners(),
                                                       m_prompter);
+        // The UVC values live on the camera's capture side, found by its USB location.
+        if (m_backends.capture) {
+            if (auto video =
+                    findCaptureDevice(*m_backends.capture, m_camera->device().location())) {
+                m_uvc = openUvcProperties(m_backends, *video);
+                m_transfer->setUvcSource(m_uvc.get());
+            }
+        }
         return true;
     }
 
@@ -137,6 +146,7 @@ private:
     std::unique_ptr<ImgSensor> m_camera;
     SettingsStore m_store;
     std::unique_ptr<PanelModels> m_models;
+    std::unique_ptr<UvcPropertySource> m_uvc;
     std::unique_ptr<CameraTransfer> m_transfer;
 };
 
@@ -220,6 +230,7 @@ int runRead(const std::vector<std::string>& args, const CameraChoice& camera, st
         return failure(err, "the camera could not be read");
     }
     if (output.empty()) {
+        session.transfer().storeSaveExtras();
         out << qcfText(session.store().values());
         return kExitOk;
     }

@@ -199,11 +199,14 @@ LoadOutcome CameraTransfer::loadSettingsAndPush(const std::string& path) {
     return LoadOutcome::Pushed;
 }
 
+void CameraTransfer::storeSaveExtras() {
+    if (!m_camera.connected()) return;
+    storeSensorIdentity(m_store, m_camera);
+    uvcRead(m_uvc, m_store);
+}
+
 bool CameraTransfer::writeFile() {
-    if (m_camera.connected()) {
-        storeSensorIdentity(m_store, m_camera);
-        uvcRead(m_uvc, m_store);
-    }
+    storeSaveExtras();
     const SettingsResult result = m_store.saveFile();
     if (!result) m_prompter.showError(kPanicTitle, result.message);
     m_prompter.titleChanged();

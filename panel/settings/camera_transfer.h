@@ -140,6 +140,9 @@ public:
     bool saveFileAs();
     // As saveFileAs with the path already chosen.
     bool saveFileAs(const std::string& path);
+    // What a save adds to the store before writing: the identity keys and the UVC values of
+    // the connected camera.
+    void storeSaveExtras();
 
 private:
     ValueOwner* resolve(OwnerId id) const;

@@ -130,6 +130,24 @@ TEST(CliSettings, SetPushesThroughTheKeysTableAndGetReadsItBack) {
         std::string::npos);
 }
 
+TEST(CliSettings, ReadTakesTheUvcValuesFromTheCamerasCaptureSide) {
+    const CliRun full = run({"--simulate", "read"});
+    ASSERT_EQ(full.rc, kExitOk) << full.err;
+    EXPECT_NE(full.out.find("D.UVC_WHITE_BALANCE=4600\r\nD.UVC_WHITE_BALANCE_AUTO=1\r\n"),
+              std::string::npos)
+        << full.out;
+    EXPECT_NE(full.out.find("D.UVC_EXP_AUTO=1\r\n"), std::string::npos);
+
+    // Without camera-control properties the amplifier is not read either; a failing capture
+    // side costs the UVC keys, not the read.
+    for (const char* sim : {"cameras=1;uvc=procamp", "cameras=1;uvc_fail=1"}) {
+        const CliRun r = run({"--simulate", "read"}, sim);
+        ASSERT_EQ(r.rc, kExitOk) << sim << r.err;
+        EXPECT_EQ(r.out.find("UVC_"), std::string::npos) << sim;
+        EXPECT_NE(r.out.find("D.OV_EXPOSURE="), std::string::npos) << sim;
+    }
+}
+
 TEST(CliSettings, ALongBatchDrawsOneProgressLineAndAQuickOneNone) {
     // Reading every value takes some 30 requests; at 25 ms each it outlasts the 400 ms delay.
     const char* slow = "cameras=1;latency_us=25000";

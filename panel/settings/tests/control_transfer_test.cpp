@@ -2,12 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
 #include "settings_test_helpers.h"
-#include "video/uvc_properties.h"
+#include "video/sim_uvc_properties.h"
 
 namespace TVR {
 namespace {
@@ -199,81 +198,57 @@ TEST(ControlTransfer, SensorIdentity) {
     EXPECT_FALSE(settingsMatchSensor(rig.store, *rig.sensor));
 }
 
-// A property set as a capture device would hold it.
-class PropertySet : public UvcProperties {
-public:
-    std::optional<UvcRange> range(int32_t property) override {
-        if (!values.count(property)) return std::nullopt;
-        return UvcRange{0, 255, 1, 128, kUvcFlagAuto | kUvcFlagManual};
-    }
-    std::optional<UvcSetting> get(int32_t property) override {
-        const auto it = values.find(property);
-        if (it == values.end()) return std::nullopt;
-        return it->second;
-    }
-    bool set(int32_t property, int32_t value, int32_t flags) override {
-        if (!values.count(property)) return false;
-        values[property] = {value, flags};
-        return true;
-    }
-    std::map<int32_t, UvcSetting> values;
-};
-
-class Device : public UvcPropertySource {
-public:
-    UvcProperties* cameraControl() override { return hasCameraControl ? &camera : nullptr; }
-    UvcProperties* procAmp() override { return &amp; }
-    bool hasCameraControl = true;
-    PropertySet camera;
-    PropertySet amp;
-};
-
+// The UVC transfers over the simulated camera's capture device.
 TEST(ControlTransfer, UvcReadAndPush) {
-    ApiLog log;
-    SettingsStore store(&log);
-    Device device;
-    device.camera.values = {{0, {10, kUvcFlagManual}}, {4, {-6, kUvcFlagAuto}}};
-    device.amp.values = {{0, {128, kUvcFlagManual}}, {9, {3, kUvcFlagManual}}};
+    CameraRig rig;
+    SimUvcProperties device(*rig.driver, rig.simCamera);
+    ASSERT_TRUE(uvcRead(&device, rig.store));
+    // The simulated camera has zoom, exposure and focus; no colour enable key exists.
+    EXPECT_EQ(rig.store.value("UVC_EXP"), (SettingValue{SettingType::Decimal, "-6"}));
+    EXPECT_EQ(rig.store.getInt("UVC_EXP_AUTO"), kUvcFlagAuto);
+    EXPECT_EQ(rig.store.getInt("UVC_ZOOM"), 100);
+    EXPECT_EQ(rig.store.getInt("UVC_BRIGHTNESS_AUTO"), kUvcFlagManual);
+    EXPECT_EQ(rig.store.getInt("UVC_WHITE_BALANCE_AUTO"), kUvcFlagAuto);
+    EXPECT_FALSE(rig.store.has("UVC_PAN"));
+    EXPECT_EQ(rig.store.size(), 2u * (3 + 9));
 
-    ASSERT_TRUE(uvcRead(&device, store));
-    EXPECT_EQ(store.keys(),
-              (Strings{"UVC_BRIGHTNESS", "UVC_BRIGHTNESS_AUTO", "UVC_EXP", "UVC_EXP_AUTO",
-                       "UVC_GAIN", "UVC_GAIN_AUTO", "UVC_PAN", "UVC_PAN_AUTO"}));
-    EXPECT_EQ(store.value("UVC_EXP"), (SettingValue{SettingType::Decimal, "-6"}));
-    EXPECT_EQ(store.getInt("UVC_EXP_AUTO"), kUvcFlagAuto);
+    rig.store.setDecimal("UVC_EXP", -9);
+    rig.store.setDecimal("UVC_EXP_AUTO", kUvcFlagManual);
+    rig.store.setDecimal("UVC_GAIN", 7);
+    rig.store.setDecimal("UVC_PAN", 1);  // the camera has no pan: that set fails, others go on
+    ASSERT_TRUE(uvcPush(&device, rig.store));
+    const auto exposure = device.cameraControl()->get(4);
+    EXPECT_EQ(exposure->value, -9);
+    EXPECT_EQ(exposure->flags, kUvcFlagManual);
+    EXPECT_EQ(device.procAmp()->get(9)->value, 7);
 
-    store.setDecimal("UVC_PAN", 20);
-    store.setDecimal("UVC_GAIN", 7);
-    store.setDecimal("UVC_TILT", 1);  // the device has no tilt: that set fails, others go on
-    ASSERT_TRUE(uvcPush(&device, store));
-    EXPECT_EQ(device.camera.values[0].value, 20);
-    EXPECT_EQ(device.amp.values[9].value, 7);
-
-    // A missing flags companion is sent as -1.
-    SettingsStore bare(&log);
-    bare.setDecimal("UVC_PAN", 33);
-    ASSERT_TRUE(uvcPush(&device, bare));
-    EXPECT_EQ(device.camera.values[0].value, 33);
-    EXPECT_EQ(device.camera.values[0].flags, -1);
+    // A missing flags companion is sent as -1, which the camera refuses.
+    SettingsStore bare(&rig.log);
+    bare.setDecimal("UVC_ZOOM", 200);
+    bare.setDecimal("UVC_BRIGHTNESS", 5);
+    EXPECT_FALSE(uvcPush(&device, bare));
+    EXPECT_EQ(device.cameraControl()->get(3)->value, 100);
+    EXPECT_EQ(device.procAmp()->get(0)->value, 0);
 }
 
 TEST(ControlTransfer, NoCameraControlMeansNoProcessingAmplifierEither) {
-    ApiLog log;
-    SettingsStore store(&log);
-    Device device;
-    device.amp.values = {{0, {128, kUvcFlagManual}}};
-    device.camera.values.clear();
-    EXPECT_FALSE(uvcRead(&device, store));
-    EXPECT_EQ(store.size(), 0u);
+    CameraRig rig("uvc=procamp");
+    SimUvcProperties device(*rig.driver, rig.simCamera);
+    ASSERT_NE(device.procAmp(), nullptr);
+    EXPECT_FALSE(uvcRead(&device, rig.store));
+    EXPECT_EQ(rig.store.size(), 0u);
 
-    store.setDecimal("UVC_BRIGHTNESS", 5);
-    EXPECT_FALSE(uvcPush(&device, store));
-    EXPECT_EQ(device.amp.values[0].value, 128);
+    rig.store.setDecimal("UVC_BRIGHTNESS", 5);
+    rig.store.setDecimal("UVC_BRIGHTNESS_AUTO", kUvcFlagManual);
+    EXPECT_FALSE(uvcPush(&device, rig.store));
+    EXPECT_EQ(device.procAmp()->get(0)->value, 0);
 
-    device.hasCameraControl = false;
-    EXPECT_FALSE(uvcRead(&device, store));
-    EXPECT_FALSE(uvcPush(&device, store));
-    EXPECT_FALSE(uvcRead(nullptr, store));
+    // A camera that has gone answers neither list.
+    CameraRig full;
+    SimUvcProperties gone(*full.driver, full.simCamera);
+    full.driver->unplug(full.simCamera);
+    EXPECT_FALSE(uvcRead(&gone, full.store));
+    EXPECT_FALSE(uvcRead(nullptr, full.store));
 }
 
 }  // namespace

@@ -1,0 +1,19 @@
+#pragma once
+
+// The UVC properties of a capture device listed by the program's backends.
+
+#include <memory>
+
+#include "capture_device.h"
+#include "usb_backend.h"
+#include "uvc_properties.h"
+
+namespace TVR {
+
+// The simulated capture device's properties when the backends simulate, the V4L2 node's
+// otherwise (a source without property sets when the node does not open). Null when the device
+// does not belong to the open backends or, simulated, is gone.
+std::unique_ptr<UvcPropertySource> openUvcProperties(Backends& backends,
+                                                     const CaptureDevice& device);
+
+}  // namespace TVR
