@@ -39,11 +39,14 @@ const char* const kPushHelp =
     "Loads a settings file and pushes all its values, without the sensor check.\n";
 const char* const kGetHelp =
     "Usage: brisco-cli [--simulate] [--device N] get KEY\n"
-    "Reads one value (for example OV_EXPOSURE) from the camera and prints it.\n";
+    "Reads one value (for example OV_EXPOSURE, or UVC_GAIN and its flags UVC_GAIN_AUTO:\n"
+    "1 automatic, 2 manual) from the camera and prints it.\n";
 const char* const kSetHelp =
     "Usage: brisco-cli [--simulate] [--device N] set KEY VALUE\n"
     "Pushes one value to the camera: true/false for switches, a decimal number, a\n"
-    "hexadecimal number (0xFF or FF) for hexadecimal keys, a real for OV_VIDEO_FPS.\n";
+    "hexadecimal number (0xFF or FF) for hexadecimal keys, a real for OV_VIDEO_FPS, a\n"
+    "decimal number for the UVC keys (a UVC value makes the property manual; its _AUTO key\n"
+    "takes the flags, 1 automatic or 2 manual).\n";
 
 namespace {
 
@@ -59,6 +62,23 @@ int usage(std::ostream& err, const std::string& message) {
 int failure(std::ostream& err, const std::string& message) {
     err << "brisco-cli: " << message << '\n';
     return kExitCamera;
+}
+
+// A UVC key of the settings files: the property, its set and whether the key is the flags word.
+struct UvcKey {
+    bool cameraControl = false;
+    int32_t property = 0;
+    bool flags = false;
+};
+
+std::optional<UvcKey> findUvcKey(std::string_view key) {
+    for (const bool cameraControl : {true, false}) {
+        for (const UvcControl& c : cameraControl ? uvcCameraControlList() : uvcProcAmpList()) {
+            if (key == c.key) return UvcKey{cameraControl, c.property, false};
+            if (key == uvcAutoKey(c.key)) return UvcKey{cameraControl, c.property, true};
+        }
+    }
+    return std::nullopt;
 }
 
 // The panel's questions answered by the command line: Yes only when the user said so.
@@ -126,6 +146,11 @@ public:
     SettingsStore& store() { return m_store; }
     ImgSensor& camera() { return *m_camera; }
     CameraTransfer& transfer() { return *m_transfer; }
+    // The property set of the camera's capture side that holds `key`; null when it has none.
+    UvcProperties* uvcSet(const UvcKey& key) {
+        if (!m_uvc) return nullptr;
+        return key.cameraControl ? m_uvc->cameraControl() : m_uvc->procAmp();
+    }
 
     // Runs one long step as the panel does, on a worker behind the progress line; its result.
     template <typename Result>
@@ -211,6 +236,29 @@ bool storeTyped(SettingsStore& store, const NamedControl& row, std::string_view 
 
 }  // namespace
 
+namespace {
+
+// A UVC value keeps the property's flags; setting the flags word keeps its value. A value set
+// while the property is automatic makes it manual, as moving its slider on the page does.
+int setUvc(const UvcKey& key, const std::vector<std::string>& args, const CameraChoice& camera,
+           std::ostream& err) {
+    int32_t number = 0;
+    if (!parseWhole(std::string_view(args[1]), number, 10)) {
+        return usage(err, fmt::format("'{}' is not a value for {}", args[1], args[0]));
+    }
+    CameraSession session(err, false, camera.progress);
+    int rc = kExitOk;
+    if (!session.open(camera, err, rc)) return rc;
+    UvcProperties* set = session.uvcSet(key);
+    const auto current = set ? set->get(key.property) : std::nullopt;
+    if (!current) return failure(err, fmt::format("the camera has no {}", args[0]));
+    const bool ok = key.flags ? set->set(key.property, current->value, number)
+                              : set->set(key.property, number, kUvcFlagManual);
+    return ok ? kExitOk : failure(err, fmt::format("{} could not be pushed", args[0]));
+}
+
+}  // namespace
+
 int runRead(const std::vector<std::string>& args, const CameraChoice& camera, std::ostream& out,
             std::ostream& err) {
     std::string output;
@@ -290,10 +338,18 @@ int runGet(const std::vector<std::string>& args, const CameraChoice& camera, std
            std::ostream& err) {
     if (args.size() != 1) return usage(err, "get needs exactly one key");
     const auto key = findKey(args[0]);
-    if (!key) return usage(err, fmt::format("unknown key '{}'", args[0]));
+    const auto uvcKey = key ? std::nullopt : findUvcKey(args[0]);
+    if (!key && !uvcKey) return usage(err, fmt::format("unknown key '{}'", args[0]));
     CameraSession session(err, false, camera.progress);
     int rc = kExitOk;
     if (!session.open(camera, err, rc)) return rc;
+    if (uvcKey) {
+        UvcProperties* set = session.uvcSet(*uvcKey);
+        const auto setting = set ? set->get(uvcKey->property) : std::nullopt;
+        if (!setting) return failure(err, fmt::format("{} could not be read", args[0]));
+        out << (uvcKey->flags ? setting->flags : setting->value) << '\n';
+        return kExitOk;
+    }
     TableValueOwner host(session.store(), session.camera(), key->table);
     if (!readControl(host, *key->row)) {
         return failure(err, fmt::format("{} could not be read", args[0]));
@@ -306,7 +362,10 @@ int runSet(const std::vector<std::string>& args, const CameraChoice& camera, std
            std::ostream& err) {
     if (args.size() != 2) return usage(err, "set needs a key and a value");
     const auto key = findKey(args[0]);
-    if (!key) return usage(err, fmt::format("unknown key '{}'", args[0]));
+    if (!key) {
+        if (const auto uvcKey = findUvcKey(args[0])) return setUvc(*uvcKey, args, camera, err);
+        return usage(err, fmt::format("unknown key '{}'", args[0]));
+    }
     SettingsStore parsed;
     if (!storeTyped(parsed, *key->row, args[1])) {
         return usage(err, fmt::format("'{}' is not a value for {}", args[1], args[0]));

@@ -148,6 +148,28 @@ TEST(CliSettings, ReadTakesTheUvcValuesFromTheCamerasCaptureSide) {
     }
 }
 
+TEST(CliSettings, GetAndSetReachTheUvcPropertiesOfTheCaptureSide) {
+    EXPECT_EQ(run({"--simulate", "get", "UVC_WHITE_BALANCE"}).out, "4600\n");
+    EXPECT_EQ(run({"--simulate", "get", "UVC_WHITE_BALANCE_AUTO"}).out, "1\n");
+    EXPECT_EQ(run({"--simulate", "get", "UVC_EXP"}).out, "-6\n");
+    EXPECT_EQ(run({"--simulate", "set", "UVC_WHITE_BALANCE", "5000"}).rc, kExitOk);
+    EXPECT_EQ(run({"--simulate", "set", "UVC_GAIN_AUTO", "1"}).rc, kExitOk);
+    // The camera refuses what is off its steps, its range or its capabilities.
+    for (const std::vector<std::string>& refused :
+         {std::vector<std::string>{"UVC_WHITE_BALANCE", "5001"}, {"UVC_GAMMA", "301"},
+          {"UVC_BRIGHTNESS_AUTO", "1"}}) {
+        const CliRun r = run({"--simulate", "set", refused[0], refused[1]});
+        EXPECT_EQ(r.rc, kExitCamera) << refused[0];
+        EXPECT_NE(r.err.find(refused[0] + " could not be pushed"), std::string::npos) << r.err;
+    }
+    const CliRun pan = run({"--simulate", "set", "UVC_PAN", "1"});
+    EXPECT_EQ(pan.rc, kExitCamera);
+    EXPECT_NE(pan.err.find("the camera has no UVC_PAN"), std::string::npos) << pan.err;
+    EXPECT_EQ(run({"--simulate", "set", "UVC_GAIN", "1.5"}).rc, kExitUsage);
+    EXPECT_EQ(run({"--simulate", "get", "UVC_GAIN"}, "cameras=1;uvc_fail=1").rc, kExitCamera);
+    EXPECT_EQ(run({"--simulate", "get", "UVC_GAIN"}, "cameras=1;uvc=none").rc, kExitCamera);
+}
+
 TEST(CliSettings, ALongBatchDrawsOneProgressLineAndAQuickOneNone) {
     // Reading every value takes some 30 requests; at 25 ms each it outlasts the 400 ms delay.
     const char* slow = "cameras=1;latency_us=25000";
