@@ -49,11 +49,11 @@ public:
 // Fault injection. All counters count transfer requests (control, bulk, isochronous) after the
 // fault was set.
 struct SimFaults {
-    uint32_t latencyUs = 0;         // added to every request's completion
-    int32_t failAfter = -1;         // requests that still succeed before every one fails (-1: never)
-    uint32_t stallNext = 0;         // the next N requests never complete until aborted
-    uint32_t corruptNext = 0;       // the next N IN replies have their data bytes inverted
-    int32_t unplugAfter = -1;       // the camera leaves after this many more requests (-1: never)
+    uint32_t latencyUs = 0;    // added to every request's completion
+    int32_t failAfter = -1;    // requests that still succeed before every one fails (-1: never)
+    uint32_t stallNext = 0;    // the next N requests never complete until aborted
+    uint32_t corruptNext = 0;  // the next N IN replies have their data bytes inverted
+    int32_t unplugAfter = -1;  // the camera leaves after this many more requests (-1: never)
 };
 
 // What a simulated camera looks like on the bus.
@@ -65,10 +65,10 @@ struct SimCameraConfig {
     std::string manufacturer = "Tavro";
     std::string product = "Brisco USB3 camera";
     std::string serial = "TVR0001";
-    std::string deviceName = "CYUSB3";           // driver query 15
+    std::string deviceName = "CYUSB3";                 // driver query 15
     std::string friendlyName = "Tavro Brisco camera";  // driver query 16
-    uint8_t address = 0;      // 0: assigned by the driver
-    std::string location;     // "<bus>-<ports>"; empty: assigned by the driver
+    uint8_t address = 0;                               // 0: assigned by the driver
+    std::string location;  // "<bus>-<ports>"; empty: assigned by the driver
     std::vector<uint16_t> languages{0x0409};
     uint32_t driverVersion = 0x00010203;
 
@@ -78,7 +78,7 @@ struct SimCameraConfig {
     std::optional<std::vector<uint8_t>> configDescriptor;
     std::optional<std::vector<uint8_t>> bosDescriptor;
     std::map<uint8_t, std::vector<uint8_t>> stringDescriptors;  // by index, raw (incl. 0)
-    bool openFails = false;   // the path exists but cannot be opened
+    bool openFails = false;  // the path exists but cannot be opened
 
     // The camera's capture side, listed by camera/video at the camera's location.
     std::string videoName = "Tavro Brisco camera";  // empty: no video capture device

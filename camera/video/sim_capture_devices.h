@@ -22,14 +22,14 @@ inline constexpr const char* kSimVideoLinkPrefix = "sim-video:";
 std::string simCaptureLocation(Sim::SimDriver& driver, const Sim::SimCamera& camera);
 
 class SimCaptureDevices : public CaptureDeviceSource {
-  public:
+public:
     // The driver must outlive this source.
     explicit SimCaptureDevices(Sim::SimDriver& driver) : m_driver(driver) {}
 
     std::vector<CaptureDevice> audioCaptureDevices() override;
     std::vector<CaptureDevice> videoCaptureDevices() override;
 
-  private:
+private:
     std::vector<CaptureDevice> list(CaptureKind kind);
     Sim::SimDriver& m_driver;
 };

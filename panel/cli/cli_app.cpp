@@ -169,7 +169,7 @@ int cmdInfo(Context& c) {
 }
 
 using SettingsRun = int (*)(const std::vector<std::string>&, const CameraChoice&, std::ostream&,
-                           std::ostream&);
+                            std::ostream&);
 
 std::function<int(Context&)> settingsCommand(SettingsRun run) {
     return [run](Context& c) {
@@ -197,8 +197,7 @@ const std::map<std::string, Command>& commands() {
         {"prefs",
          {kPrefsHelp, [](Context& c) { return runPrefs(c.opts.rest, c.out, c.err); }, true}},
         {"sim-image",
-         {kSimImageHelp, [](Context& c) { return runSimImage(c.opts.rest, c.out, c.err); },
-          true}},
+         {kSimImageHelp, [](Context& c) { return runSimImage(c.opts.rest, c.out, c.err); }, true}},
         {"releases",
          {kReleasesHelp,
           [](Context& c) {
@@ -290,13 +289,15 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     const auto& table = commands();
     const auto it = table.find(opts.command);
-    if (it == table.end()) return usageError(err, fmt::format("unknown command '{}'", opts.command));
+    if (it == table.end())
+        return usageError(err, fmt::format("unknown command '{}'", opts.command));
     if (opts.help) {
         out << it->second.help;
         return kExitOk;
     }
     if (!opts.rest.empty() && !it->second.takesArguments) {
-        return usageError(err, fmt::format("'{}' takes no argument '{}'", opts.command, opts.rest[0]));
+        return usageError(err,
+                          fmt::format("'{}' takes no argument '{}'", opts.command, opts.rest[0]));
     }
     // The line is drawn by default only on the user's own terminal.
     if (&err == &std::cerr && stderrIsTerminal()) opts.progress = true;

@@ -11,9 +11,7 @@ constexpr std::string_view kEraseLine = "\r\x1b[K";
 
 bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
-void ConsoleProgress::drawLocked() {
-    m_err << kEraseLine << m_status << std::flush;
-}
+void ConsoleProgress::drawLocked() { m_err << kEraseLine << m_status << std::flush; }
 
 void ConsoleProgress::eraseLocked() { m_err << kEraseLine << std::flush; }
 

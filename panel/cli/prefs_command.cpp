@@ -47,9 +47,7 @@ std::optional<int32_t> parseNumber(std::string_view text) {
     return static_cast<int32_t>(magnitude);
 }
 
-std::string valueText(const Preference& p) {
-    return p.numeric ? std::to_string(p.number) : p.text;
-}
+std::string valueText(const Preference& p) { return p.numeric ? std::to_string(p.number) : p.text; }
 
 }  // namespace
 
@@ -71,7 +69,8 @@ int runPrefs(const std::vector<std::string>& args, std::ostream& out, std::ostre
     if (words.size() > 2) return usage(err, "prefs takes at most a name and a value");
 
     Preferences preferences;
-    const PreferencesStorage storage = file.empty() ? PreferencesStorage() : PreferencesStorage(file);
+    const PreferencesStorage storage =
+        file.empty() ? PreferencesStorage() : PreferencesStorage(file);
     const PreferencesReadResult read = storage.readAll(preferences);
     if (read.storageError) {
         err << "brisco-cli: the preferences cannot be read; showing the defaults\n";
@@ -95,7 +94,8 @@ int runPrefs(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
     if (entry->numeric) {
         const auto n = parseNumber(words[1]);
-        if (!n) return usage(err, fmt::format("{} takes a number, not '{}'", entry->name, words[1]));
+        if (!n)
+            return usage(err, fmt::format("{} takes a number, not '{}'", entry->name, words[1]));
         preferences.setNumber(entry->name, *n);
     } else {
         preferences.setText(entry->name, words[1]);

@@ -130,8 +130,8 @@ public:
             return false;
         }
         m_models = std::make_unique<PanelModels>(m_store, *m_camera);
-        m_transfer = std::make_unique<CameraTransfer>(m_store, *m_camera, m_models->owners(),
-                                                      m_prompter);
+        m_transfer =
+            std::make_unique<CameraTransfer>(m_store, *m_camera, m_models->owners(), m_prompter);
         // The UVC values live on the camera's capture side, found by its USB location.
         if (m_backends.capture) {
             if (auto video =
@@ -304,9 +304,9 @@ int runLoad(const std::vector<std::string>& args, const CameraChoice& camera, st
     CameraSession session(err, yes, camera.progress);
     int rc = kExitOk;
     if (!session.open(camera, err, rc)) return rc;
-    const LoadOutcome outcome = session.runBatch<LoadOutcome>(
-        "Loading settings and pushing them to the camera",
-        [&] { return session.transfer().loadSettingsAndPush(file); });
+    const LoadOutcome outcome =
+        session.runBatch<LoadOutcome>("Loading settings and pushing them to the camera",
+                                      [&] { return session.transfer().loadSettingsAndPush(file); });
     switch (outcome) {
         case LoadOutcome::Pushed:
             return kExitOk;

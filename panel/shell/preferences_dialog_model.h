@@ -21,7 +21,7 @@ struct PreferencesDialogValues {
     bool logApi = false;
     int refreshPosition = 5;  // tenths of a second, 1..50
     bool unthemed = false;
-    int splashMs = 400;  // 0..500
+    int splashMs = 400;    // 0..500
     int releaseIndex = 4;  // into kReleaseTypeNames
     bool devNotify = false;
     bool betaOn = false;

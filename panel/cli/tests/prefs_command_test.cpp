@@ -70,10 +70,10 @@ TEST(CliPrefs, RefusesUnknownNamesBadNumbersAndUnwritableFilesWithoutChangingAny
 TEST(CliPrefs, AnUnusableStoredValueIsReportedAndShownAsItsDefault) {
     TempFolder dir;
     const std::string ini = dir.write(
-        "prefs.ini", {'[', 'T', 'a', 'v', 'r', 'o', '%', '2', '0', 'c', 'a', 'm', 'e', 'r', 'a',
-                      '%', '2', '0', 'c', 'o', 'n', 't', 'r', 'o', 'l', '%', '2', '0', 'c', 'e',
-                      'n', 't', 'e', 'r', ']', '\n', 'S', 'p', 'l', 'a', 's', 'h', '=', 'a', 'b',
-                      'c', '\n', 'B', 'a', 's', 'e', '=', '1', '6', '\n'});
+        "prefs.ini", {'[', 'T', 'a', 'v', 'r',  'o', '%', '2',  '0', 'c', 'a', 'm', 'e', 'r',
+                      'a', '%', '2', '0', 'c',  'o', 'n', 't',  'r', 'o', 'l', '%', '2', '0',
+                      'c', 'e', 'n', 't', 'e',  'r', ']', '\n', 'S', 'p', 'l', 'a', 's', 'h',
+                      '=', 'a', 'b', 'c', '\n', 'B', 'a', 's',  'e', '=', '1', '6', '\n'});
     const CliRun r = runCliWith({"prefs", "--file", ini});
     ASSERT_EQ(r.rc, 0);
     EXPECT_NE(r.err.find("Splash is unusable"), std::string::npos) << r.err;

@@ -156,7 +156,8 @@ TEST(CliSettings, GetAndSetReachTheUvcPropertiesOfTheCaptureSide) {
     EXPECT_EQ(run({"--simulate", "set", "UVC_GAIN_AUTO", "1"}).rc, kExitOk);
     // The camera refuses what is off its steps, its range or its capabilities.
     for (const std::vector<std::string>& refused :
-         {std::vector<std::string>{"UVC_WHITE_BALANCE", "5001"}, {"UVC_GAMMA", "301"},
+         {std::vector<std::string>{"UVC_WHITE_BALANCE", "5001"},
+          {"UVC_GAMMA", "301"},
           {"UVC_BRIGHTNESS_AUTO", "1"}}) {
         const CliRun r = run({"--simulate", "set", refused[0], refused[1]});
         EXPECT_EQ(r.rc, kExitCamera) << refused[0];
@@ -170,7 +171,7 @@ TEST(CliSettings, GetAndSetReachTheUvcPropertiesOfTheCaptureSide) {
     EXPECT_EQ(run({"--simulate", "get", "UVC_GAIN"}, "cameras=1;uvc=none").rc, kExitCamera);
 }
 
-TEST(CliSettings, ALongBatchDrawsOneProgressLineAndAQuickOneNone) {
+TEST(CliSettings, ALongBatchDrawsOneProgressLineOnlyWhenAskedOffATerminal) {
     // Reading every value takes some 30 requests; at 25 ms each it outlasts the 400 ms delay.
     const char* slow = "cameras=1;latency_us=25000";
     const CliRun drawn = run({"--simulate", "--progress", "read"}, slow);
@@ -187,10 +188,6 @@ TEST(CliSettings, ALongBatchDrawsOneProgressLineAndAQuickOneNone) {
     const CliRun silent = run({"--simulate", "read"}, slow);
     ASSERT_EQ(silent.rc, kExitOk);
     EXPECT_TRUE(silent.err.empty()) << silent.err;
-
-    const CliRun quick = run({"--simulate", "--progress", "read"});
-    ASSERT_EQ(quick.rc, kExitOk);
-    EXPECT_TRUE(quick.err.empty()) << quick.err;
 }
 
 }  // namespace
