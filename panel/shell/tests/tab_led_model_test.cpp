@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "panel_test_helpers.h"
 #include "vendor_requests.h"
 
@@ -94,6 +96,28 @@ TEST(TabLedModel, FillingTheControlsSendsNothing) {
     EXPECT_TRUE(view.fanChecked);
     EXPECT_TRUE(rig.simCamera->requests().empty());
     EXPECT_EQ(rig.store.getInt("LED_R"), 0x10);
+}
+
+TEST(TabLedModel, APushTheCameraRefusesIsReportedAndTheNumberKept) {
+    Sim::SimFaults failing, unplugged;
+    failing.failAfter = 0;
+    unplugged.unplugAfter = 0;
+    int n = 0;
+    for (const Sim::SimFaults& faults : {failing, unplugged}) {
+        SCOPED_TRACE(n++);
+        LedPage p;
+        p.fw().setFpgaRegister(FpgaReg::kLedRedLow, 0x11);
+        p.rig.simCamera->setFaults(faults);
+        p.rig.markLog();
+        const auto r = p.model.onNumberChanged(L::kRedNumber, 0x7E);
+        EXPECT_TRUE(r.stored);
+        EXPECT_FALSE(r.pushed);
+        EXPECT_EQ(p.rig.store.getInt("LED_R"), 0x7E);
+        EXPECT_EQ(p.fw().fpgaRegister(FpgaReg::kLedRedLow), 0x11);
+        const auto messages = p.rig.newMessages();
+        EXPECT_NE(std::find(messages.begin(), messages.end(), "Error pushing a value for LED_R"),
+                  messages.end());
+    }
 }
 
 }  // namespace

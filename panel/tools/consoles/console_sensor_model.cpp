@@ -1,8 +1,10 @@
 #include "consoles/console_sensor_model.h"
 
 #include <array>
+#include <string>
 #include <utility>
 
+#include "apilog.h"
 #include "sensor/img_sensor.h"
 #include "settings_store.h"
 
@@ -54,6 +56,12 @@ bool ConsoleSensorModel::setFlip(std::string_view key, int sensorSwitch, bool on
     settings().setBool(key, on);
     if (!camera().connected()) return false;
     camera().chip().sensorSwitch(sensorSwitch, on ? 1 : 0);
+    // A switch write reports nothing; what the sensor holds afterwards tells whether it took it.
+    if (camera().chip().sensorSwitch(sensorSwitch, -1) != on) {
+        settings().log().appendMessage(true, "Error pushing a value for %s",
+                                       std::string(key).c_str());
+        return false;
+    }
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "consoles/console_sensor_model.h"
 #include "sim_camera.h"
 #include "tests/panel_test_helpers.h"
@@ -82,6 +84,28 @@ TEST(ConsoleSensorModel, BoxesStoreAndSend) {
     EXPECT_FALSE(model.setFlipH(true));
     EXPECT_TRUE(rig.store.getBool(kKeyFlipH));
     EXPECT_TRUE(rig.simCamera->requests().empty());
+}
+
+TEST(ConsoleSensorModel, AFlipTheCameraDoesNotTakeIsReportedAndLogged) {
+    Sim::SimFaults failing, unplugged, stalled;
+    failing.failAfter = 0;
+    unplugged.unplugAfter = 0;
+    stalled.stallNext = 1;  // the switch's register read; the camera answers again after it
+    int n = 0;
+    for (const Sim::SimFaults& faults : {failing, unplugged, stalled}) {
+        SCOPED_TRACE(n++);
+        CameraRig rig;
+        ConsoleSensorModel model(rig.store, *rig.sensor);
+        model.finishInitialisation();
+        rig.firmware->setSensorRegister(kRegOrientation, 0x00);
+        rig.simCamera->setFaults(faults);
+        rig.markLog();
+        EXPECT_FALSE(model.setFlipH(true));
+        EXPECT_EQ(rig.firmware->sensorRegister(kRegOrientation), 0x00);
+        const auto messages = rig.newMessages();
+        EXPECT_NE(std::find(messages.begin(), messages.end(), "Error pushing a value for FLIP_H"),
+                  messages.end());
+    }
 }
 
 }  // namespace TVR::PanelTest
