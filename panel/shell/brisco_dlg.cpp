@@ -1,0 +1,600 @@
+#include "brisco_dlg.h"
+
+#include <fmt/format.h>
+#include <QAction>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QKeySequence>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPointer>
+#include <QShortcut>
+#include <QTabWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "apilog.h"
+#include "backend_media_source.h"
+#include "brisco_commands.h"
+#include "briscostatusbar.h"
+#include "camera_transfer.h"
+#include "panel_models.h"
+#include "preferences.h"
+#include "preferences_dialog_model.h"
+#include "preferences_dlg.h"
+#include "preferences_storage.h"
+#include "presets_dlg.h"
+#include "qt_prompter.h"
+#include "sensor/img_sensor.h"
+#include "usb_backend.h"
+#include "user_dialogs.h"
+
+namespace TVR {
+namespace {
+
+// FX3 parameter channels behind menu items.
+constexpr int kChannelSdiOutput = 2;
+constexpr int kChannelNrChroma = 8;
+constexpr int kChannelNrLuma = 9;
+// UVC property numbers of the platform's enumerations.
+constexpr int32_t kCameraControlExposure = 4;
+constexpr int32_t kProcAmpGamma = 5;
+constexpr int32_t kProcAmpWhiteBalance = 7;
+// What switching the SDI output on sets, and the manual white balance the toggle falls back to.
+constexpr int32_t kSdiExposureProperty = 2;
+constexpr int32_t kSdiGamma = 9;
+constexpr int kSdiSensorExposure = 1500;
+constexpr int kSdiBlackLevel = 0;
+constexpr int32_t kManualWhiteBalance = 2000;
+
+constexpr const char* kDropErrorTitle = "File drag-n-drop error";
+constexpr const char* kDropErrorText = "You can only drop one file at a time!";
+constexpr const char* kDropInfoTitle = "File drag-n-drop info";
+constexpr const char* kDropInfoText = "Unrecognized or unsupported file type";
+constexpr const char* kResetQuestion =
+    "This will attempt to reset the currently selected camera's FX3 module, causing a "
+    "soft-reboot with full ground-up re-initialization.\nProceed with the reboot command?";
+constexpr const char* kResetForceQuestion =
+    "Failed to connect to any supported device. Try to fully unplug and re-plug it back or "
+    "force the reset by clicking YES.\nWould you like to try to force the reset?";
+constexpr const char* kRestartTitle = "Restart to apply changes";
+constexpr const char* kRestartText =
+    "The app will now restart to apply the changes.\nPress Cancel if you'd like to restart "
+    "later.";
+
+QString toQ(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool isPreset(int id) { return id >= MenuId::kPresetFirst && id <= MenuId::kPresetLast; }
+
+}  // namespace
+
+// The window as queued work from other threads finds it: the pointer is read and cleared on the
+// window thread only.
+struct CbriscoDlg::Anchor {
+    QPointer<CbriscoDlg> window;
+};
+
+struct CbriscoDlg::Menus {
+    std::vector<QMenu*> top;  // by TopMenu
+    std::vector<QMenu*> submenus;
+};
+
+CbriscoDlg::CbriscoDlg(MainWindowSetup setup, QWidget* parent)
+    : CDlgBase(&setup.storage, parent),
+      m_setup(std::move(setup)),
+      m_camera(std::make_unique<ImgSensor>(*m_setup.backends.usb, true, m_setup.controlTimeoutMs)),
+      m_store(&m_setup.log),
+      m_anchor(std::make_shared<Anchor>()) {
+    m_anchor->window = this;
+    // The first camera is open; its versions decide the sensor chip and the firmware gates.
+    if (m_camera->connected()) m_camera->readVersions();
+    m_models = std::make_unique<PanelModels>(m_store, *m_camera, PanelModels::Windows::Attached);
+
+    setWindowTitle(QString::fromLatin1(kGeometryTitle));
+    setAcceptDrops(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    // Not resizable: the window keeps the size its pages ask for.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    m_menuBar = new QMenuBar(this);
+    layout->setMenuBar(m_menuBar);
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(controlName(kTabControlId));
+    layout->addWidget(m_tabs);
+    m_statusBar = new CBriscoStatusBar(this, m_setup.statusMsPerCharacter);
+    layout->addWidget(m_statusBar);
+
+    m_prompter = std::make_unique<QtPrompter>(m_setup.dialogs, this, m_statusBar);
+    m_prompter->setTitleRefresh([this] { updateTitle(); });
+    m_prompter->setCameraPageRefresh([this] { refreshCameraPage(); });
+    m_transfer =
+        std::make_unique<CameraTransfer>(m_store, *m_camera, m_models->owners(), *m_prompter);
+    m_media = std::make_unique<BackendMediaSource>(m_setup.backends, *m_camera);
+    m_context = std::make_unique<PanelContext>(PanelContext{
+        *m_camera, m_store, *m_models, *m_transfer, m_setup.preferences, m_setup.storage,
+        m_setup.backends, *m_media, m_setup.log, m_setup.dialogs, [this] { readAllFromCamera(); }});
+
+    // Store changes and log texts may come from a transfer's worker; the window handles them on
+    // its own thread, and not at all once it is gone.
+    auto anchor = m_anchor;
+    m_store.setChangeCallback([anchor] {
+        QMetaObject::invokeMethod(
+            qApp,
+            [anchor] {
+                if (anchor->window) anchor->window->updateTitle();
+            },
+            Qt::QueuedConnection);
+    });
+    m_setup.log.setMessageSink([anchor](const std::string& text, bool error) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [anchor, t = QString::fromStdString(text), error] {
+                if (anchor->window) anchor->window->m_statusBar->showLogMessage(t, error);
+            },
+            Qt::QueuedConnection);
+    });
+    m_setup.log.appendMessage(false, "Started log");
+
+    m_presets.loadFrom(m_setup.preferences);
+
+    if (m_setup.pages) m_pages = m_setup.pages(*m_context, m_tabs);
+    for (const Page& page : m_pages) {
+        if (page.widget != nullptr) m_tabs->addTab(page.widget, page.caption);
+    }
+    buildActions();
+    buildMenus();
+    rebuildMenu();
+    if (m_tabs->count() > 0) m_tabs->setCurrentIndex(0);
+
+    if (m_setup.preferences.number(PreferenceName::kDevNotify) != 0) setDeviceTracking(true);
+
+    // The main window keeps its position under its own name; the title then carries the file.
+    CDlgBase::initDialog();
+    updateTitle();
+    readAllFromCamera();
+}
+
+CbriscoDlg::~CbriscoDlg() {
+    m_anchor->window = nullptr;
+    m_setup.log.setMessageSink({});
+    m_store.setChangeCallback({});
+    // Pages and tools refer to the models, which go before the widgets' own teardown.
+    for (auto& [id, tool] : m_tools) delete tool;
+    m_tools.clear();
+    delete m_tabs;
+    m_tabs = nullptr;
+    m_pages.clear();
+}
+
+QString CbriscoDlg::titleFor(const std::string& filePath, bool dirty) {
+    QString title;
+    if (!filePath.empty()) {
+        title = QFileInfo(QString::fromStdString(filePath)).fileName();
+        if (dirty) title += QLatin1Char('*');
+        title += QStringLiteral(" - ");
+    }
+    title += QString::fromLatin1(kProgramTitle);
+    title += QString::fromStdString(
+        fmt::format(" {}.{}.{}{}", kVersionMajor, kVersionMinor, kVersionPatch, ""));
+    return title;
+}
+
+void CbriscoDlg::updateTitle() { setWindowTitle(titleFor(m_store.filePath(), m_store.dirty())); }
+
+void CbriscoDlg::buildActions() {
+    for (const MenuCommand& c : menuCommands()) {
+        auto* a = new QAction(toQ(c.text), this);
+        a->setObjectName(controlName(c.id));
+        a->setStatusTip(toQ(c.help));
+        a->setCheckable(c.checkable);
+        if (isPreset(c.id)) {
+            // The preset keys are the program's hot keys: they work wherever it has the focus and
+            // whatever the menu last showed.
+            auto* key = new QShortcut(QKeySequence(toQ(c.key)), this);
+            key->setContext(Qt::ApplicationShortcut);
+            key->setAutoRepeat(false);
+            const int n = c.id - MenuId::kPresetFirst + 1;
+            connect(key, &QShortcut::activated, this, [this, n] { loadPreset(n); });
+        } else if (!c.key.empty()) {
+            a->setShortcut(QKeySequence(toQ(c.key)));
+        }
+        const int id = c.id;
+        connect(a, &QAction::triggered, this, [this, id](bool checked) { onCommand(id, checked); });
+        connect(a, &QAction::hovered, this, [this, a] {
+            if (!a->statusTip().isEmpty()) m_statusBar->showHelp(a->statusTip());
+        });
+        // The keys also work while the menu that holds the item is removed.
+        addAction(a);
+        m_actions[c.id] = a;
+    }
+}
+
+void CbriscoDlg::buildMenus() {
+    m_menus = std::make_unique<Menus>();
+    auto fill = [this](QMenu* menu, const MenuLayout& layout) {
+        for (int item : layout.items) {
+            if (item == 0) {
+                menu->addSeparator();
+            } else if (item < 0) {
+                menu->addMenu(m_menus->submenus.at(static_cast<size_t>(-item - 1)));
+            } else if (QAction* a = action(item)) {
+                menu->addAction(a);
+            }
+        }
+        connect(menu, &QMenu::aboutToShow, this, &CbriscoDlg::updateMenuState);
+    };
+    for (const MenuLayout& layout : menuSubmenus()) {
+        m_menus->submenus.push_back(new QMenu(toQ(layout.title), this));
+    }
+    for (size_t i = 0; i < menuSubmenus().size(); ++i) {
+        fill(m_menus->submenus[i], menuSubmenus()[i]);
+    }
+    for (const MenuLayout& layout : menuLayouts()) {
+        auto* menu = new QMenu(toQ(layout.title), this);
+        fill(menu, layout);
+        m_menus->top.push_back(menu);
+    }
+}
+
+void CbriscoDlg::rebuildMenu() {
+    m_menuBar->clear();
+    const bool expert = m_setup.preferences.number(PreferenceName::kExpert) != 0;
+    const bool beta = m_setup.preferences.number(PreferenceName::kBetaOn) != 0;
+    for (size_t i = 0; i < m_menus->top.size(); ++i) {
+        const auto which = static_cast<TopMenu>(i);
+        if (which == TopMenu::Expert && !expert) continue;
+        if (which == TopMenu::Playground && !beta) continue;
+        m_menuBar->addMenu(m_menus->top[i]);
+    }
+    updateMenuState();
+}
+
+QAction* CbriscoDlg::action(int id) const {
+    const auto it = m_actions.find(id);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+void CbriscoDlg::updateMenuState() {
+    const bool connected = m_camera->connected();
+    for (const MenuCommand& c : menuCommands()) {
+        QAction* a = action(c.id);
+        if (a == nullptr) continue;
+        bool enabled = c.handled || m_toolFactories.count(c.id) != 0;
+        if (c.needsCamera && !connected) enabled = false;
+        if (c.minFx3Build > 0 && connected && !m_camera->versionFX3().buildAtLeast(c.minFx3Build)) {
+            enabled = false;
+        }
+        a->setEnabled(enabled);
+    }
+    for (int n = 1; n <= Presets::kCount; ++n) {
+        QAction* a = action(MenuId::kPresetFirst + n - 1);
+        a->setText(QString::fromStdString(m_presets.menuText(n)));
+        a->setEnabled(m_presets.menuEnabled(n, connected));
+    }
+    if (m_toolFactories.count(MenuId::kNoiseReduction) != 0 && connected) {
+        action(MenuId::kNoiseReduction)
+            ->setEnabled(m_camera->cameraValueAvailable(kChannelNrChroma) ||
+                         m_camera->cameraValueAvailable(kChannelNrLuma));
+    }
+
+    QAction* sdi = action(MenuId::kSdiOutput);
+    const bool sdiAvailable = connected && m_camera->cameraValueAvailable(kChannelSdiOutput);
+    sdi->setEnabled(sdiAvailable);
+    if (sdiAvailable) {
+        const ChannelValue v = m_camera->getCameraValue(kChannelSdiOutput);
+        sdi->setChecked(v.status == kStatusDone && v.value != 0);
+    } else {
+        sdi->setChecked(false);
+    }
+
+    // Each automatic control needs both capabilities of its property; checked while automatic.
+    QAction* exposure = action(MenuId::kAutoExposure);
+    QAction* whiteBalance = action(MenuId::kAutoWhiteBalance);
+    exposure->setEnabled(false);
+    exposure->setChecked(false);
+    whiteBalance->setEnabled(false);
+    whiteBalance->setChecked(false);
+    if (!connected) return;
+    const auto source = m_media->open();
+    if (!source) return;
+    auto showAuto = [](QAction* item, UvcProperties* set, int32_t property) {
+        if (set == nullptr) return;
+        const auto range = set->range(property);
+        const int32_t both = kUvcFlagAuto | kUvcFlagManual;
+        if (!range || (range->caps & both) != both) return;
+        item->setEnabled(true);
+        const auto now = set->get(property);
+        item->setChecked(now && (now->flags & kUvcFlagAuto) != 0);
+    };
+    showAuto(exposure, source->cameraControl(), kCameraControlExposure);
+    showAuto(whiteBalance, source->procAmp(), kProcAmpWhiteBalance);
+}
+
+bool CbriscoDlg::runCommand(int id) {
+    QAction* a = action(id);
+    if (a == nullptr || !a->isEnabled()) return false;
+    a->trigger();
+    return true;
+}
+
+template <typename F>
+auto CbriscoDlg::withUvc(F&& step) {
+    // The capture side is opened for the transfer and shut down after it.
+    std::unique_ptr<UvcPropertySource> uvc = m_media->open();
+    m_transfer->setUvcSource(uvc.get());
+    auto result = step();
+    m_transfer->setUvcSource(nullptr);
+    return result;
+}
+
+void CbriscoDlg::onCommand(int id, bool checked) {
+    using namespace MenuId;
+    if (isPreset(id)) {
+        loadPreset(id - kPresetFirst + 1);
+        return;
+    }
+    switch (id) {
+        case kOpen:
+            openSettings();
+            return;
+        case kSave:
+            withUvc([this] { return m_transfer->saveFile(); });
+            return;
+        case kSaveAs:
+            withUvc([this] { return m_transfer->saveFileAs(); });
+            return;
+        case kPush:
+            m_transfer->pushAll();
+            return;
+        case kExit:
+            accept();
+            return;
+        case kRefresh:
+            refreshCurrentPage();
+            return;
+        case kResetDevice:
+            resetDevice();
+            return;
+        case kAutoExposure:
+            toggleAutoExposure(!checked);
+            break;
+        case kAutoWhiteBalance:
+            toggleAutoWhiteBalance(!checked);
+            break;
+        case kSdiOutput:
+            toggleSdi(!checked);
+            break;
+        case kPreferences:
+            showPreferences();
+            return;
+        case kConfigurePresets:
+            showPresets();
+            return;
+        case kAbout:
+            showAbout();
+            return;
+        default:
+            showTool(id);
+            return;
+    }
+    // A toggle's item shows what the camera now says, not what the click assumed.
+    updateMenuState();
+}
+
+QMessageBox::StandardButton CbriscoDlg::ask(QMessageBox::Icon icon, const QString& title,
+                                            const QString& text,
+                                            QMessageBox::StandardButtons buttons,
+                                            QMessageBox::StandardButton defaultButton) {
+    MessageRequest r;
+    r.icon = icon;
+    r.title = title;
+    r.text = text;
+    r.buttons = buttons;
+    r.defaultButton = defaultButton;
+    return m_setup.dialogs.message(this, r);
+}
+
+void CbriscoDlg::openSettings() {
+    withUvc([this] { return m_transfer->loadSettingsAndPush({}); });
+}
+
+void CbriscoDlg::loadPreset(int n) {
+    const Preset preset = m_presets.preset(n);
+    if (preset.fileName.empty()) return;
+    withUvc([&] { return m_transfer->loadSettingsAndPush(preset.fileName); });
+}
+
+void CbriscoDlg::readAllFromCamera() {
+    if (m_tabs->currentIndex() < 0) return;
+    withUvc([this] { return m_transfer->readAll(); });
+    refreshCameraPage();
+    updateMenuState();
+}
+
+void CbriscoDlg::refreshCurrentPage() {
+    const int current = m_tabs->currentIndex();
+    if (current < 0 || static_cast<size_t>(current) >= m_pages.size()) return;
+    if (CDlgBaseTab* tab = m_pages[static_cast<size_t>(current)].tab) tab->refresh();
+}
+
+void CbriscoDlg::refreshCameraPage() {
+    for (const Page& page : m_pages) {
+        if (page.refreshFromDevice && page.widget != nullptr && page.widget->isVisible()) {
+            page.refreshFromDevice();
+        }
+    }
+}
+
+void CbriscoDlg::setDeviceTracking(bool on) {
+    for (const Page& page : m_pages) {
+        if (page.deviceTracking) page.deviceTracking(on);
+    }
+}
+
+void CbriscoDlg::resetDevice() {
+    if (ask(QMessageBox::Question, QStringLiteral("Confirmation"),
+            QString::fromLatin1(kResetQuestion),
+            QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+        return;
+    }
+    if (!m_camera->connected()) {
+        if (ask(QMessageBox::Critical, QStringLiteral("Fatal"),
+                QString::fromLatin1(kResetForceQuestion),
+                QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+            return;
+        }
+        // Forcing means trying the first camera the driver lists; without one nothing is sent.
+        m_camera->selectDevice(0);
+    }
+    if (m_camera->reset()) {
+        m_setup.log.appendMessage(false, "Reset command sent to the camera");
+    } else {
+        m_setup.log.appendMessage(true, "The camera did not take the reset command");
+    }
+}
+
+void CbriscoDlg::toggleAutoExposure(bool wasChecked) {
+    const auto source = m_media->open();
+    UvcProperties* set = source ? source->cameraControl() : nullptr;
+    const auto now = set ? set->get(kCameraControlExposure) : std::nullopt;
+    if (!now ||
+        !set->set(kCameraControlExposure, now->value, wasChecked ? kUvcFlagManual : kUvcFlagAuto)) {
+        m_setup.log.appendMessage(true, "Failed to switch the automatic exposure");
+    }
+}
+
+void CbriscoDlg::toggleAutoWhiteBalance(bool wasChecked) {
+    const auto source = m_media->open();
+    UvcProperties* set = source ? source->procAmp() : nullptr;
+    const auto now = set ? set->get(kProcAmpWhiteBalance) : std::nullopt;
+    const bool ok =
+        now && (wasChecked ? set->set(kProcAmpWhiteBalance, kManualWhiteBalance, kUvcFlagManual)
+                           : set->set(kProcAmpWhiteBalance, now->value, kUvcFlagAuto));
+    if (!ok) m_setup.log.appendMessage(true, "Failed to switch the automatic white balance");
+}
+
+void CbriscoDlg::toggleSdi(bool wasChecked) {
+    if (m_camera->setCameraValue(kChannelSdiOutput, wasChecked ? 0 : 1) != kStatusDone) {
+        m_setup.log.appendMessage(true, "Failed to switch the SDI output");
+        return;
+    }
+    if (wasChecked) return;
+    // SDI needs a fixed exposure and a linear picture.
+    if (const auto source = m_media->open()) {
+        if (UvcProperties* cc = source->cameraControl()) {
+            cc->set(kCameraControlExposure, kSdiExposureProperty, kUvcFlagManual);
+        }
+        if (UvcProperties* amp = source->procAmp()) {
+            amp->set(kProcAmpGamma, kSdiGamma, kUvcFlagManual);
+        }
+    }
+    m_camera->chip().sensorValue(kValueExposure, kSdiSensorExposure);
+    m_camera->chip().sensorValue(kValueBlackLevel, kSdiBlackLevel);
+}
+
+void CbriscoDlg::showPreferences() {
+    const bool tracking = m_setup.preferences.number(PreferenceName::kDevNotify) != 0;
+    // The notification registration is made again by the outcome, or below on Cancel.
+    if (tracking) setDeviceTracking(false);
+    CPreferencesDlg dialog(m_setup.preferences, &m_setup.storage, ApiLog::instance(),
+                           m_setup.dialogs, this);
+    if (dialog.exec() == QDialog::Accepted && dialog.outcome()) {
+        applyPreferencesOutcome(*dialog.outcome());
+    } else if (tracking) {
+        setDeviceTracking(true);
+    }
+}
+
+void CbriscoDlg::applyPreferencesOutcome(const PreferencesDialogOutcome& outcome) {
+    if (outcome.menuChanged) rebuildMenu();
+    setDeviceTracking(outcome.devNotify);
+    if (!outcome.themeChanged) return;
+    if (ask(QMessageBox::Question, QString::fromLatin1(kRestartTitle),
+            QString::fromLatin1(kRestartText),
+            QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok) {
+        return;
+    }
+    if (m_setup.restart && m_setup.restart()) {
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    } else {
+        m_setup.log.appendMessage(true, "Failed to restart the application");
+    }
+}
+
+void CbriscoDlg::showPresets() {
+    CPgSetPresets dialog(m_presets, m_setup.preferences, m_setup.dialogs, &m_setup.storage, this);
+    if (dialog.exec() == QDialog::Accepted) updateMenuState();
+}
+
+void CbriscoDlg::showAbout() {
+    ask(QMessageBox::Information, QStringLiteral("About brisco"),
+        titleFor({}, false) + QStringLiteral("\nCamera control panel for Tavro USB 3 cameras"),
+        QMessageBox::Ok);
+}
+
+void CbriscoDlg::registerTool(int menuId, ToolFactory factory) {
+    m_toolFactories[menuId] = std::move(factory);
+    updateMenuState();
+}
+
+QWidget* CbriscoDlg::showTool(int menuId) {
+    QWidget* tool = nullptr;
+    if (const auto it = m_tools.find(menuId); it != m_tools.end()) {
+        tool = it->second;
+    } else {
+        const auto factory = m_toolFactories.find(menuId);
+        if (factory == m_toolFactories.end() || !factory->second) return nullptr;
+        tool = factory->second(*m_context, this);
+        if (tool == nullptr) return nullptr;
+        m_tools[menuId] = tool;
+    }
+    tool->show();
+    tool->raise();
+    tool->activateWindow();
+    return tool;
+}
+
+void CbriscoDlg::setFirmwareDropHandler(std::function<void(const QString&, bool)> handler) {
+    m_firmwareDrop = std::move(handler);
+}
+
+void CbriscoDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CbriscoDlg::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        paths.push_back(url.isLocalFile() ? url.toLocalFile() : url.toString());
+    }
+    event->acceptProposedAction();
+    dropFiles(paths);
+}
+
+void CbriscoDlg::dropFiles(const QStringList& paths) {
+    if (paths.size() != 1) {
+        ask(QMessageBox::Critical, QString::fromLatin1(kDropErrorTitle),
+            QString::fromLatin1(kDropErrorText), QMessageBox::Ok);
+        return;
+    }
+    const QString& path = paths.front();
+    // Only the name's last three characters count, so "xqcf" is a settings file too.
+    const QString name = QFileInfo(path).fileName();
+    const QString type = name.size() >= 4 ? name.right(3).toLower() : QString();
+    if (type == QLatin1String("qcf")) {
+        withUvc([&] { return m_transfer->loadSettingsAndPush(path.toStdString()); });
+    } else if ((type == QLatin1String("img") || type == QLatin1String("bin")) && m_firmwareDrop) {
+        m_firmwareDrop(path, type == QLatin1String("bin"));
+    } else {
+        ask(QMessageBox::Information, QString::fromLatin1(kDropInfoTitle),
+            QString::fromLatin1(kDropInfoText), QMessageBox::Ok);
+    }
+}
+
+}  // namespace TVR

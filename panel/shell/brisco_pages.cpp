@@ -1,0 +1,47 @@
+#include "brisco_pages.h"
+
+#include "brisco_commands.h"
+#include "brisco_dlg.h"
+#include "panel_models.h"
+#include "sensor/img_sensor.h"
+#include "tab_basic.h"
+#include "tab_gains.h"
+#include "tab_led.h"
+#include "test_patterns.h"
+#include "usb_device.h"
+#include "video_proc_amp.h"
+
+namespace TVR {
+
+PageFactory briscoPageFactory() {
+    return [](PanelContext& c, QWidget* parent) {
+        std::vector<Page> pages;
+
+        auto* basic = new CTabBasic(c.models.basic(), c.camera.device().driver(), c.transfer,
+                                    c.preferences, &c.geometry, parent);
+        basic->setReadAll(c.readAllFromCamera);
+        Page device{QStringLiteral("Device"), basic, basic, {}, {}};
+        device.deviceTracking = [basic](bool on) { basic->setDeviceTracking(on); };
+        pages.push_back(std::move(device));
+
+        auto* gains = new CTabGains(c.models.gains(), c.preferences, &c.geometry, parent);
+        pages.push_back({QStringLiteral("Sensor"), gains, gains, {}, {}});
+
+        auto* video = new CDlgAMVideoProcAmp(c.mediaSource, parent);
+        Page camera{QStringLiteral("Camera"), video, nullptr, {}, {}};
+        camera.refreshFromDevice = [video] { video->refresh(); };
+        pages.push_back(std::move(camera));
+
+        auto* led = new CTabLED(c.models.led(), &c.geometry, parent);
+        pages.push_back({QStringLiteral("Peripherals"), led, led, {}, {}});
+        return pages;
+    };
+}
+
+void registerBriscoTools(CbriscoDlg& window) {
+    window.registerTool(MenuId::kTestPatterns, [](PanelContext& c, QWidget* parent) -> QWidget* {
+        return new CTestPatterns(c.models.testPatterns(), &c.geometry, parent);
+    });
+}
+
+}  // namespace TVR

@@ -1,0 +1,99 @@
+#pragma once
+
+// The window bases of the control panel. CDlgBase remembers its title and keeps its geometry
+// under that title; CDlgBaseFX3 ties a window to its model (a value owner over the settings
+// store and the camera): on show it reads the camera inside a splash and fills its controls
+// from the store with the update counter raised, so that filling never writes to the camera;
+// CDlgBaseTab is a page of the main window's tab control, refreshed by F5. User-interface
+// thread only.
+
+#include <QDialog>
+#include <string>
+
+#include "table_value_owner.h"
+
+class QHideEvent;
+class QShowEvent;
+
+namespace TVR {
+
+class ImgSensor;
+class PreferencesStorage;
+class SettingsStore;
+
+// A control id as the widget's object name: "c<id>".
+QString controlName(int controlId);
+
+class CDlgBase : public QDialog {
+    Q_OBJECT
+public:
+    // `geometry` keeps the window's position under its title; null keeps nothing.
+    CDlgBase(const PreferencesStorage* geometry, QWidget* parent);
+
+    // The title read at initialisation; it names the geometry values.
+    const std::string& rememberedTitle() const { return m_title; }
+
+protected:
+    // Call at the end of the window's construction, with the title set.
+    void initDialog();
+    virtual bool resizableFrame() const { return false; }
+    void saveGeometry() const;
+    void restoreGeometry();
+
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    const PreferencesStorage* m_geometry;
+    std::string m_title;
+    bool m_restored = false;
+};
+
+class CDlgBaseBrisco : public CDlgBase {
+    Q_OBJECT
+public:
+    using CDlgBase::CDlgBase;
+};
+
+// A window that holds camera values through its model.
+class CDlgBaseFX3 : public CDlgBaseBrisco, public OwnerWindow {
+    Q_OBJECT
+public:
+    CDlgBaseFX3(TableValueOwner& model, const PreferencesStorage* geometry, QWidget* parent);
+    ~CDlgBaseFX3() override;
+
+    TableValueOwner& model() { return m_model; }
+    SettingsStore& store() { return m_model.settings(); }
+    ImgSensor& camera() { return m_model.camera(); }
+
+    // Fills the controls from the store; the counter is raised by the caller.
+    void updateControls() override = 0;
+    bool visible() const override { return isVisible(); }
+
+    // `_readState` and `_loadFromPB` of the window, run as a splash batch.
+    void readState();
+    void loadFromPB();
+    // The update step with the counter held at 1 (restored afterwards).
+    void updateHeld();
+
+protected:
+    // The window's initialisation ends: the counter goes from 1 to 0.
+    void initDialog();
+    // The name of the splash task that reads the window's values.
+    virtual std::string readStateTaskName() const;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    TableValueOwner& m_model;
+};
+
+// A page of the main window's tab control.
+class CDlgBaseTab : public CDlgBaseFX3 {
+    Q_OBJECT
+public:
+    using CDlgBaseFX3::CDlgBaseFX3;
+    // F5: `_readState` when the camera is connected, then the update step.
+    void refresh();
+};
+
+}  // namespace TVR

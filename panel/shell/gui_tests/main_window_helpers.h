@@ -1,0 +1,72 @@
+#pragma once
+
+// The main window on a simulated camera for the GUI tests: scripted message boxes and file
+// dialogs, test pages over the page models, and the backends built around the rig's driver.
+
+#include <QMessageBox>
+#include <QString>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "brisco_dlg.h"
+#include "dlg_base.h"
+#include "gui_test_helpers.h"
+#include "preferences.h"
+#include "usb_backend.h"
+#include "user_dialogs.h"
+
+namespace TVR::GuiTest {
+
+// Answers boxes from a queue (the default button, else OK, when it is empty) and file dialogs
+// from another (cancel when empty); remembers what was asked.
+class ScriptedDialogs : public UserDialogs {
+public:
+    QMessageBox::StandardButton message(QWidget* parent, const MessageRequest& request) override;
+    std::optional<QString> chooseSettingsFile(QWidget* parent, bool save,
+                                              const QString& current) override;
+    QStringList titles() const;
+
+    std::vector<MessageRequest> shown;
+    std::deque<QMessageBox::StandardButton> answers;
+    std::deque<QString> files;
+    int fileDialogs = 0;
+};
+
+// A tab page over one of the page models, counting its update steps.
+class TestTab : public CDlgBaseTab {
+public:
+    TestTab(TableValueOwner& model, const PreferencesStorage* geometry, QWidget* parent,
+            const QString& title);
+    void updateControls() override { ++updates; }
+    int updates = 0;
+};
+
+// The pages the test factory made, and the hooks' calls.
+struct TestPages {
+    std::vector<TestTab*> tabs;
+    int cameraRefreshes = 0;
+    std::vector<bool> tracking;
+};
+
+struct MainWindowRig {
+    explicit MainWindowRig(const std::string& spec = "", bool expert = false, bool beta = false);
+    ~MainWindowRig();
+
+    // Sends a drop of these files to the window as the desktop would.
+    void drop(const QStringList& paths);
+    // Shows the window and waits until it is active, for keys.
+    bool showActive();
+
+    CameraRig rig;
+    Backends backends;
+    Preferences preferences;
+    ScriptedDialogs dialogs;
+    TestPages pages;
+    int restarts = 0;
+    std::unique_ptr<CbriscoDlg> window;
+};
+
+}  // namespace TVR::GuiTest

@@ -1,0 +1,288 @@
+#include "tab_basic.h"
+
+#include <fmt/format.h>
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <utility>
+
+#include "apilog.h"
+#include "camera_transfer.h"
+#include "preferences.h"
+#include "sensor/img_sensor.h"
+#include "settings_store.h"
+#include "splash.h"
+#include "tab_basic_model.h"
+#include "usb_device.h"
+#include "usb_driver.h"
+
+namespace TVR {
+
+namespace {
+
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// An "Upgrade available" notice: a blue, underlined line of text that reacts to a click.
+class NoticeLabel : public QLabel {
+public:
+    NoticeLabel(const QString& text, std::function<void()> clicked, QWidget* parent)
+        : QLabel(text, parent), m_clicked(std::move(clicked)) {
+        setStyleSheet(QStringLiteral("QLabel { color: blue; background: transparent; }"));
+        QFont f = font();
+        f.setUnderline(true);
+        setFont(f);
+        setCursor(Qt::PointingHandCursor);
+        setFixedHeight(fontMetrics().height());
+    }
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton && m_clicked) m_clicked();
+        QLabel::mouseReleaseEvent(event);
+    }
+
+private:
+    std::function<void()> m_clicked;
+};
+
+class BoxMessages : public PageMessages {
+public:
+    explicit BoxMessages(QWidget* parent) : m_parent(parent) {}
+    void warning(const QString& title, const QString& text) override {
+        QMessageBox::warning(m_parent, title, text);
+    }
+
+private:
+    QWidget* m_parent;
+};
+
+}  // namespace
+
+// The driver calls plug callbacks on its own thread, possibly after unsubscribe returned; the
+// relay lets a late callback find the page gone instead of a dangling pointer.
+struct CTabBasic::PlugRelay {
+    std::mutex mutex;
+    CTabBasic* page = nullptr;
+};
+
+CTabBasic::CTabBasic(TabBasicModel& model, UsbDriver& driver, CameraTransfer& transfer,
+                     const Preferences& preferences, const PreferencesStorage* geometry,
+                     QWidget* parent, PageMessages* messages)
+    : CDlgBaseTab(model, geometry, parent),
+      m_basic(model),
+      m_driver(driver),
+      m_transfer(transfer),
+      m_messages(messages),
+      m_list(model.settings().log()),
+      m_relay(std::make_shared<PlugRelay>()) {
+    setWindowTitle(QStringLiteral("Device"));
+    buildControls();
+    m_recheck.setSingleShot(true);
+    m_recheck.setInterval(kDeviceRecheckMs);
+    connect(&m_recheck, &QTimer::timeout, this, &CTabBasic::onRecheck);
+
+    model.settings().log().appendText(false, "Initializing...");
+    setupDeviceList();
+    setDeviceTracking(preferences.number(PreferenceName::kDevNotify) != 0);
+    initDialog();
+}
+
+CTabBasic::~CTabBasic() { unregisterDeviceChanges(); }
+
+void CTabBasic::buildControls() {
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(new QLabel(QStringLiteral("Device"), this), 0, 0);
+    m_box = new QComboBox(this);
+    m_box->setObjectName(controlName(kDeviceBoxId));
+    m_box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    grid->addWidget(m_box, 0, 1, 1, 2);
+
+    grid->addWidget(new QLabel(QStringLiteral("Control port:"), this), 1, 0);
+    m_port = new QLineEdit(this);
+    m_port->setObjectName(controlName(kControlPortId));
+    grid->addWidget(m_port, 1, 1);
+
+    m_chipset = new QLabel(this);
+    m_chipset->setObjectName(controlName(kChipsetId));
+    grid->addWidget(m_chipset, 2, 0, 1, 3);
+
+    m_fx3 = new QLabel(this);
+    m_fx3->setObjectName(controlName(kFx3VersionId));
+    grid->addWidget(m_fx3, 3, 0, 1, 2);
+    m_fx3Upgrade = new NoticeLabel(
+        QStringLiteral("Upgrade available"), [this] { emit upgradeClicked(kFx3UpgradeId); }, this);
+    m_fx3Upgrade->setObjectName(controlName(kFx3UpgradeId));
+    grid->addWidget(m_fx3Upgrade, 3, 2);
+
+    m_fpga = new QLabel(this);
+    m_fpga->setObjectName(controlName(kFpgaVersionId));
+    grid->addWidget(m_fpga, 4, 0, 1, 2);
+    m_fpgaUpgrade = new NoticeLabel(
+        QStringLiteral("Upgrade available"), [this] { emit upgradeClicked(kFpgaUpgradeId); }, this);
+    m_fpgaUpgrade->setObjectName(controlName(kFpgaUpgradeId));
+    grid->addWidget(m_fpgaUpgrade, 4, 2);
+    grid->setRowStretch(5, 1);
+
+    // The release check that would offer the upgrades is not wired to the page yet.
+    m_fx3Upgrade->hide();
+    m_fpgaUpgrade->hide();
+
+    connect(m_box, &QComboBox::currentIndexChanged, this, &CTabBasic::onBoxChanged);
+    connect(m_port, &QLineEdit::textEdited, this, &CTabBasic::onControlPortEdited);
+    showTexts(true);
+}
+
+void CTabBasic::warn(const QString& title, const QString& text) {
+    if (m_messages != nullptr) {
+        m_messages->warning(title, text);
+    } else {
+        BoxMessages(this).warning(title, text);
+    }
+}
+
+void CTabBasic::showTexts(bool withPort) {
+    const TabBasicTexts t = m_basic.texts();
+    m_chipset->setText(QString::fromStdString(t.chipset));
+    m_fx3->setText(QString::fromStdString(t.fx3));
+    m_fpga->setText(QString::fromStdString(t.fpga));
+    if (withPort && m_port->text() != QString::fromStdString(t.controlPort)) {
+        m_port->setText(QString::fromStdString(t.controlPort));
+    }
+}
+
+void CTabBasic::updateControls() { showTexts(true); }
+
+void CTabBasic::setupDeviceList() {
+    // The page's own camera enumerates; the selection change opens the chosen one again.
+    camera().close();
+    rebuildWith(camera().device());
+}
+
+void CTabBasic::rebuildWith(UsbDevice& device) {
+    const DeviceListRebuild result =
+        m_list.setupDeviceList(device, [this](std::string_view name, const auto& step) {
+            CSplash splash(this);
+            splash.run({{std::string(name), step}});
+        });
+    if (!result.ran) return;
+
+    m_filling = true;
+    m_box->clear();
+    for (const DeviceEntry& e : m_list.entries()) m_box->addItem(QString::fromStdString(e.text));
+    m_box->setCurrentIndex(result.selection ? static_cast<int>(*result.selection) : -1);
+    m_filling = false;
+
+    if (!result.lostWarning.empty()) warn(qs(kWarningTitle), qs(result.lostWarning));
+    if (result.selectionChanged) {
+        m_basic.showNotDetected();
+        showTexts(true);
+        selectionChange();
+    }
+}
+
+void CTabBasic::onBoxChanged(int index) {
+    if (m_filling) return;
+    m_list.select(index >= 0 ? std::optional<size_t>(static_cast<size_t>(index)) : std::nullopt);
+    selectionChange();
+}
+
+void CTabBasic::selectionChange() {
+    if (const auto entry = m_list.selection()) {
+        bool opened = false;
+        {
+            CSplash splash(this);
+            const std::string name = fmt::format("Opening device# {} and reading its status",
+                                                 m_list.entries()[*entry].index);
+            splash.run({{name, [&] { opened = m_list.openSelection(camera()); }}});
+        }
+        if (opened) {
+            m_basic.showControlPort();
+            m_fx3Upgrade->hide();
+            m_fpgaUpgrade->hide();
+        } else {
+            // The texts of the camera open before would otherwise stay on show.
+            m_basic.readState();
+        }
+    }
+    // The transfer fills the other pages' controls, so it stays on this thread.
+    if (m_readAll) {
+        m_readAll();
+    } else {
+        m_transfer.readAll();
+    }
+    refresh();
+}
+
+void CTabBasic::onControlPortEdited(const QString& text) {
+    if (!m_basic.setControlPortText(text.toStdString())) return;
+    m_basic.showControlPort();
+    // The box keeps what the user is typing.
+    showTexts(false);
+}
+
+void CTabBasic::deviceChange() {
+    if (m_list.deviceChangeStartsTimer()) m_recheck.start();
+}
+
+void CTabBasic::onRecheck() {
+    m_recheck.stop();
+    if (!m_list.deviceChangeStartsTimer()) return;
+    // A rebuild under way may have counted before this change; look again once it is done.
+    if (DeviceListModel::rebuildUnderWay()) {
+        m_recheck.start();
+        return;
+    }
+    if (!m_list.countChanged(m_driver)) return;
+    UsbDevice temporary(m_driver);
+    rebuildWith(temporary);
+}
+
+void CTabBasic::setDeviceTracking(bool on) {
+    m_list.setTracking(on);
+    if (on) {
+        registerDeviceChanges();
+    } else {
+        unregisterDeviceChanges();
+        m_recheck.stop();
+    }
+}
+
+void CTabBasic::registerDeviceChanges() {
+    if (m_token >= 0) return;
+    {
+        std::lock_guard lock(m_relay->mutex);
+        m_relay->page = this;
+    }
+    std::weak_ptr<PlugRelay> relay = m_relay;
+    m_token = m_driver.subscribe([relay](PlugEvent, const std::string&) {
+        const auto r = relay.lock();
+        if (!r) return;
+        std::lock_guard lock(r->mutex);
+        if (r->page == nullptr) return;
+        QMetaObject::invokeMethod(r->page, &CTabBasic::deviceChange, Qt::QueuedConnection);
+    });
+    if (m_token < 0) {
+        warn(qs(kWarningTitle), qs(kRegistrationFailedText));
+        m_list.setTracking(false);
+    }
+}
+
+void CTabBasic::unregisterDeviceChanges() {
+    {
+        std::lock_guard lock(m_relay->mutex);
+        m_relay->page = nullptr;
+    }
+    if (m_token >= 0) m_driver.unsubscribe(m_token);
+    m_token = -1;
+}
+
+}  // namespace TVR

@@ -1,0 +1,117 @@
+#pragma once
+
+// CTabBasic: the "Device" page. Lists the cameras present, opens the one the user selects on
+// the shared camera object and reads all its values, shows its sensor and firmware, edits its
+// control port, and rebuilds the list when cameras come and go (the driver's plug events,
+// re-checked 200 ms after the last one). User-interface thread; plug events arrive queued.
+
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "device_list_model.h"
+#include "dlg_base.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+
+namespace TVR {
+
+class CameraTransfer;
+class Preferences;
+class TabBasicModel;
+class UsbDevice;
+class UsbDriver;
+
+// The page's message boxes; tests answer them without a modal loop.
+class PageMessages {
+public:
+    virtual ~PageMessages() = default;
+    // An exclamation-icon box with an OK button.
+    virtual void warning(const QString& title, const QString& text) = 0;
+};
+
+class CTabBasic : public CDlgBaseTab {
+    Q_OBJECT
+public:
+    static constexpr int kTemplateId = 105;
+    static constexpr int kDeviceBoxId = 1015;
+    static constexpr int kControlPortId = 1018;
+    static constexpr int kChipsetId = 1066;
+    static constexpr int kFx3VersionId = 1081;
+    static constexpr int kFpgaVersionId = 1082;
+    static constexpr int kFx3UpgradeId = 1270;
+    static constexpr int kFpgaUpgradeId = 1271;
+
+    // Builds the list with the page's camera object and selects a camera; device tracking
+    // starts when `DevNotify` is nonzero. `messages` null: real message boxes. The model, the
+    // driver, the transfer and the preferences must outlive the page.
+    CTabBasic(TabBasicModel& model, UsbDriver& driver, CameraTransfer& transfer,
+              const Preferences& preferences, const PreferencesStorage* geometry, QWidget* parent,
+              PageMessages* messages = nullptr);
+    ~CTabBasic() override;
+
+    void updateControls() override;
+
+    const DeviceListModel& deviceList() const { return m_list; }
+    // `_setupDeviceList` with the page's camera object.
+    void setupDeviceList();
+
+    // `DevNotify`: on registers for the driver's plug events (a failure is reported and leaves
+    // tracking without effect), off drops the registration.
+    void setDeviceTracking(bool on);
+    bool deviceTracking() const { return m_list.tracking(); }
+    bool registeredForDeviceChanges() const { return m_token >= 0; }
+    // What a selection reads: the main window's full read (store, pages, status, menu). Until
+    // set, the transfer's read all.
+    void setReadAll(std::function<void()> readAll) { m_readAll = std::move(readAll); }
+    // While the firmware upgrade runs, device changes are not acted on.
+    void setDeviceChangesSuspended(bool on) { m_list.setSuspended(on); }
+    bool recheckPending() const { return m_recheck.isActive(); }
+
+public slots:
+    // A device change: (re)starts the re-check timer while tracking is on.
+    void deviceChange();
+
+signals:
+    // A click on a visible "Upgrade available" notice (1270 FX3, 1271 FPGA).
+    void upgradeClicked(int controlId);
+
+private:
+    struct PlugRelay;
+
+    void buildControls();
+    void rebuildWith(UsbDevice& device);
+    void selectionChange();
+    void onBoxChanged(int index);
+    void onControlPortEdited(const QString& text);
+    void onRecheck();
+    void showTexts(bool withPort);
+    void registerDeviceChanges();
+    void unregisterDeviceChanges();
+    void warn(const QString& title, const QString& text);
+
+    TabBasicModel& m_basic;
+    UsbDriver& m_driver;
+    CameraTransfer& m_transfer;
+    PageMessages* m_messages;
+    std::function<void()> m_readAll;
+    DeviceListModel m_list;
+    QTimer m_recheck;
+    std::shared_ptr<PlugRelay> m_relay;
+    int m_token = -1;
+    bool m_filling = false;
+
+    QComboBox* m_box = nullptr;
+    QLineEdit* m_port = nullptr;
+    QLabel* m_chipset = nullptr;
+    QLabel* m_fx3 = nullptr;
+    QLabel* m_fpga = nullptr;
+    QLabel* m_fx3Upgrade = nullptr;
+    QLabel* m_fpgaUpgrade = nullptr;
+};
+
+}  // namespace TVR
