@@ -106,26 +106,35 @@ ValueOwner* CameraTransfer::resolve(OwnerId id) const {
 }
 
 bool CameraTransfer::readAll() {
+    const bool read = readAllValues();
+    readAllDone(read);
+    return read;
+}
+
+bool CameraTransfer::readAllValues() {
     m_store.clear();
     m_store.setFilePath({});
     m_store.setDirty(false);
-    if (!m_camera.connected()) {
-        m_prompter.showStatus(kNoCameraStatus);
-        m_prompter.titleChanged();
-        return false;
-    }
+    if (!m_camera.connected()) return false;
     storeSensorIdentity(m_store, m_camera);
     for (OwnerId id : kReadAll) {
-        ValueOwner* owner = resolve(id);
-        if (owner == nullptr) continue;
-        owner->readState();
-        if (owner->windowVisible()) {
+        if (ValueOwner* owner = resolve(id)) owner->readState();
+    }
+    return true;
+}
+
+void CameraTransfer::readAllDone(bool read) {
+    if (!read) {
+        m_prompter.showStatus(kNoCameraStatus);
+    } else {
+        for (OwnerId id : kReadAll) {
+            ValueOwner* owner = resolve(id);
+            if (owner == nullptr || !owner->windowVisible()) continue;
             CounterHold hold(*owner, owner->updateCounter() + 1);
             owner->updateControls();
         }
     }
     m_prompter.titleChanged();
-    return true;
 }
 
 void CameraTransfer::loadOwner(ValueOwner& owner) {

@@ -125,8 +125,13 @@ public:
     void setUvcSource(UvcPropertySource* source) { m_uvc = source; }
 
     // Empties the store, then fills it from the camera through every owner. False when no
-    // camera is connected.
+    // camera is connected. readAllValues() then readAllDone().
     bool readAll();
+    // The camera part of readAll(): the store and the camera only, no window and no question,
+    // so it may run on a batch worker while the window thread waits.
+    bool readAllValues();
+    // The window part: the visible owners fill their controls, the status and the title.
+    void readAllDone(bool read);
     // Pushes the store through the owners; false when no camera is connected.
     bool pushAll();
     // Reads a file into the store (asks for the path when empty); false when cancelled or

@@ -30,6 +30,7 @@
 #include "presets_dlg.h"
 #include "qt_prompter.h"
 #include "sensor/img_sensor.h"
+#include "splash.h"
 #include "usb_backend.h"
 #include "user_dialogs.h"
 
@@ -349,9 +350,11 @@ void CbriscoDlg::onCommand(int id, bool checked) {
         case kSaveAs:
             withUvc([this] { return m_transfer->saveFileAs(); });
             return;
-        case kPush:
-            m_transfer->pushAll();
+        case kPush: {
+            CSplash splash(this);
+            splash.run({{"Pushing current values to camera", [this] { m_transfer->pushAll(); }}});
             return;
+        }
         case kExit:
             accept();
             return;
@@ -412,7 +415,15 @@ void CbriscoDlg::loadPreset(int n) {
 
 void CbriscoDlg::readAllFromCamera() {
     if (m_tabs->currentIndex() < 0) return;
-    withUvc([this] { return m_transfer->readAll(); });
+    withUvc([this] {
+        // The camera is read on the splash's worker; the pages are filled here afterwards.
+        bool read = false;
+        CSplash splash(this);
+        splash.run(
+            {{"Reading all values from the camera", [&] { read = m_transfer->readAllValues(); }}});
+        m_transfer->readAllDone(read);
+        return read;
+    });
     refreshCameraPage();
     updateMenuState();
 }

@@ -201,21 +201,16 @@ struct RecordingPanel {
 TEST(CameraTransfer, ReadAllAndPushAllVisitTheirOwnLists) {
     RecordingPanel p("");
     ASSERT_TRUE(p.transfer.readAll());
-    const Strings read = {"CTabGains",
-                          "CTabGains update 3",
-                          "CTestPatterns",
-                          "CConsoleI2c",
-                          "CConsoleSensor",
-                          "CConsoleFpga",
-                          "CTabLED",
-                          "CGreenScreen",
-                          "Hue vs. Hue",
-                          "Hue vs. Saturation",
-                          "Luma vs. Saturation",
-                          "Luma vs. Luma",
-                          "Hue vs. Luma",
-                          "CNRVideo",
-                          "CAutoFunctions"};
+    // Every value is read first (on the batch worker in the panel), then the visible windows
+    // fill their controls on the window thread.
+    const Strings read = {"CTabGains",          "CTestPatterns",
+                          "CConsoleI2c",        "CConsoleSensor",
+                          "CConsoleFpga",       "CTabLED",
+                          "CGreenScreen",       "Hue vs. Hue",
+                          "Hue vs. Saturation", "Luma vs. Saturation",
+                          "Luma vs. Luma",      "Hue vs. Luma",
+                          "CNRVideo",           "CAutoFunctions",
+                          "CTabGains update 3"};
     EXPECT_EQ(p.steps, read);
     EXPECT_EQ(p.recorders[static_cast<int>(OwnerId::TabGains)]->updateCounter(), 2);
 
