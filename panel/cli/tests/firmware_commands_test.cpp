@@ -15,6 +15,7 @@
 #include "cli_test_helpers.h"
 #include "firmware_commands.h"
 #include "sim_images.h"
+#include "test_support.h"
 
 namespace TVR::Cli {
 namespace {
@@ -256,7 +257,7 @@ TEST(CliFirmwareHelp, CommandsDescribeThemselves) {
 constexpr const char* kQuickSim = "cameras=1;config_ms=1;erase_ms=1;reset_ms=20";
 
 TEST(CliUpgrade, FpgaFromFilesGoodAndCorrupt) {
-    TempFolder dir;
+    TestSupport::TempFolder dir;
     const std::string good = dir.write("good.bin", Sim::buildSimFpgaImage(95));
     CliRun r = run({"--simulate", "upgrade", "fpga", good}, kQuickSim);
     ASSERT_EQ(r.rc, kExitOk) << r.out << r.err;
@@ -289,7 +290,7 @@ TEST(CliUpgrade, FpgaFromFilesGoodAndCorrupt) {
 }
 
 TEST(CliUpgrade, Fx3RamLoadAndRefusedFiles) {
-    TempFolder dir;
+    TestSupport::TempFolder dir;
     const std::string image = dir.write("fx3.img", Sim::buildSimFx3Image(130));
     CliRun r = run({"--simulate", "upgrade", "fx3", image, "--ram"}, kQuickSim);
     ASSERT_EQ(r.rc, kExitOk) << r.out << r.err;

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "cli_test_helpers.h"
+#include "test_support.h"
 
 namespace TVR::Cli {
 namespace {
@@ -15,7 +16,7 @@ std::vector<std::string> lines(const std::string& text) {
 }
 
 TEST(CliPrefs, ListsEveryPreferenceWithItsDefaultAndDescription) {
-    TempFolder dir;
+    TestSupport::TempFolder dir;
     const std::string ini = dir.file("prefs.ini");
     const CliRun r = runCliWith({"prefs", "--file", ini});
     ASSERT_EQ(r.rc, 0) << r.err;
@@ -29,7 +30,7 @@ TEST(CliPrefs, ListsEveryPreferenceWithItsDefaultAndDescription) {
 }
 
 TEST(CliPrefs, StoresNumbersAndTextsThatTheNextRunReads) {
-    TempFolder dir;
+    TestSupport::TempFolder dir;
     const std::string ini = dir.file("prefs.ini");
     ASSERT_EQ(runCliWith({"prefs", "--file", ini, "Splash", "0x20"}).rc, 0);
     ASSERT_EQ(runCliWith({"prefs", "--file", ini, "Refresh", "-5"}).rc, 0);
@@ -43,10 +44,10 @@ TEST(CliPrefs, StoresNumbersAndTextsThatTheNextRunReads) {
 }
 
 TEST(CliPrefs, RefusesUnknownNamesBadNumbersAndUnwritableFilesWithoutChangingAnything) {
-    TempFolder dir;
+    TestSupport::TempFolder dir;
     const std::string ini = dir.file("prefs.ini");
     ASSERT_EQ(runCliWith({"prefs", "--file", ini, "Base", "16"}).rc, 0);
-    const std::string before = slurp(ini);
+    const std::string before = TestSupport::readBytes(ini);
 
     CliRun r = runCliWith({"prefs", "--file", ini, "Nonsense"});
     EXPECT_EQ(r.rc, 2);
@@ -57,7 +58,7 @@ TEST(CliPrefs, RefusesUnknownNamesBadNumbersAndUnwritableFilesWithoutChangingAny
     }
     EXPECT_EQ(runCliWith({"prefs", "--file", ini, "Base", "-2147483648"}).rc, 0);
     EXPECT_EQ(runCliWith({"prefs", "--file", ini, "Base", "16"}).rc, 0);
-    EXPECT_EQ(slurp(ini), before);
+    EXPECT_EQ(TestSupport::readBytes(ini), before);
     EXPECT_EQ(runCliWith({"prefs", "--file", ini, "Base", "1", "2"}).rc, 2);
 
     // A file below a regular file cannot be created, not even by root.
@@ -68,7 +69,7 @@ TEST(CliPrefs, RefusesUnknownNamesBadNumbersAndUnwritableFilesWithoutChangingAny
 }
 
 TEST(CliPrefs, AnUnusableStoredValueIsReportedAndShownAsItsDefault) {
-    TempFolder dir;
+    TestSupport::TempFolder dir;
     const std::string ini = dir.write(
         "prefs.ini", {'[', 'T', 'a', 'v', 'r',  'o', '%', '2',  '0', 'c', 'a', 'm', 'e', 'r',
                       'a', '%', '2', '0', 'c',  'o', 'n', 't',  'r', 'o', 'l', '%', '2', '0',

@@ -12,6 +12,7 @@
 #include "apilog.h"
 #include "cli_app.h"
 #include "cli_test_helpers.h"
+#include "test_support.h"
 
 namespace TVR::Cli {
 namespace {
@@ -38,11 +39,11 @@ std::vector<std::string> crlfLines(const std::string& text) {
 }
 
 TEST(CliSettings, ReadWritesASortedFileThatLoadsBackOnlyOnTheSameSensor) {
-    TempFolder dir;
+    TestSupport::TempFolder dir;
     const std::string a = dir.file("a.qcf");
     const CliRun read = run({"--simulate", "read", "-o", a});
     ASSERT_EQ(read.rc, kExitOk) << read.err;
-    const auto lines = crlfLines(slurp(a));
+    const auto lines = crlfLines(TestSupport::readBytes(a));
     ASSERT_GE(lines.size(), 5u);
     EXPECT_EQ(lines[0], "; Camera configuration for Brisco Tuner (Tavro control center)");
     EXPECT_EQ(lines[1].substr(0, 1), ";");
@@ -65,7 +66,7 @@ TEST(CliSettings, ReadWritesASortedFileThatLoadsBackOnlyOnTheSameSensor) {
     // Without -o the same file goes to standard output.
     const CliRun printed = run({"--simulate", "read"});
     ASSERT_EQ(printed.rc, kExitOk) << printed.err;
-    EXPECT_EQ(printed.out, slurp(a));
+    EXPECT_EQ(printed.out, TestSupport::readBytes(a));
 
     const CliRun load = run({"--simulate", "load", a});
     EXPECT_EQ(load.rc, kExitOk) << load.err;
@@ -86,7 +87,7 @@ TEST(CliSettings, ReadWritesASortedFileThatLoadsBackOnlyOnTheSameSensor) {
 }
 
 TEST(CliSettings, LoadAndPushRefuseMissingFilesAndBadArguments) {
-    TempFolder dir;
+    TestSupport::TempFolder dir;
     const std::string missing = dir.file("missing.qcf");
     const CliRun load = run({"--simulate", "load", missing});
     EXPECT_EQ(load.rc, kExitCamera);

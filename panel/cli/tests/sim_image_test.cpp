@@ -9,6 +9,7 @@
 #include "cli_test_helpers.h"
 #include "sim_firmware.h"
 #include "sim_images.h"
+#include "test_support.h"
 
 namespace TVR::Cli {
 namespace {
@@ -29,7 +30,7 @@ Bytes readFile(const fs::path& p) {
 }
 
 TEST(CliSimImage, Fx3ImagesReportTheirBuildAndCorruptOnesFailTheirChecksum) {
-    TempFolder dir;
+    TestSupport::TempFolder dir;
     const fs::path file = dir.path() / "fw.img";
     ASSERT_EQ(run({"sim-image", "fx3", "--build", "123", "-o", file.string()}), kExitOk);
     const Bytes good = readFile(file);
@@ -54,7 +55,7 @@ TEST(CliSimImage, Fx3ImagesReportTheirBuildAndCorruptOnesFailTheirChecksum) {
 }
 
 TEST(CliSimImage, FpgaBitstreamsCarryTheirBuildAndCorruptOnesFailTheirCrc) {
-    TempFolder dir;
+    TestSupport::TempFolder dir;
     const fs::path file = dir.path() / "fpga.bin";
     for (const bool corrupt : {false, true}) {
         std::vector<std::string> args{"sim-image", "fpga", "--build", "77", "-o", file.string()};
@@ -71,7 +72,7 @@ TEST(CliSimImage, FpgaBitstreamsCarryTheirBuildAndCorruptOnesFailTheirCrc) {
 }
 
 TEST(CliSimImage, UsageAndWriteErrors) {
-    TempFolder dir;
+    TestSupport::TempFolder dir;
     const std::string out = (dir.path() / "x.img").string();
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"sim-image", "fx3", "--build", "5"},

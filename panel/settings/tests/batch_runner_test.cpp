@@ -15,7 +15,6 @@
 namespace TVR {
 namespace {
 
-using SettingsTest::messagesSince;
 using namespace std::chrono_literals;
 
 // A modal window that stays up until the runner closes it, however the two calls interleave.

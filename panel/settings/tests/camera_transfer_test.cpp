@@ -14,7 +14,6 @@ namespace TVR {
 namespace {
 
 using SettingsTest::CameraRig;
-using SettingsTest::TempDir;
 using Strings = std::vector<std::string>;
 
 constexpr uint16_t kModeSelect = 0x0100;
@@ -91,7 +90,7 @@ void saveDistinctiveCamera(const std::string& path) {
 }
 
 TEST(CameraTransfer, ReadSaveLoadAndPushCopiesOneCameraToAnother) {
-    TempDir dir;
+    TestSupport::TempFolder dir;
     const std::string path = dir.file("a.qcf");
     Panel a;
     auto& fa = *a.rig.firmware;
@@ -234,9 +233,9 @@ TEST(CameraTransfer, ReadAllAndPushAllVisitTheirOwnLists) {
 }
 
 TEST(CameraTransfer, LoadHoldsSwitchZeroOnForTheSensorPagesAndPicksTheFirmwaresDialog) {
-    TempDir dir;
+    TestSupport::TempFolder dir;
     const std::string path = dir.file("ov10823.qcf");
-    SettingsTest::writeBytes(path, "S.SENSOR_MODEL=OV10823\r\n");
+    TestSupport::writeBytes(path, "S.SENSOR_MODEL=OV10823\r\n");
     RecordingPanel p("sensor=OV10823;fx3=72");
     // Streaming: switch 0 reads off.
     p.rig.firmware->setSensorRegister(kModeSelect, 1);
@@ -310,11 +309,11 @@ TEST(CameraTransfer, ATableOwnersWindowIsRefreshedWhileItsCounterIsRaised) {
 }
 
 TEST(CameraTransfer, AFileForAnotherSensorLoadsOnlyWhenConfirmed) {
-    TempDir dir;
+    TestSupport::TempFolder dir;
     const std::string path = dir.file("ov9750.qcf");
     saveDistinctiveCamera(path);
     const std::string noModel = dir.file("nomodel.qcf");
-    SettingsTest::writeBytes(noModel, "H.LED_R=0x42\r\n");
+    TestSupport::writeBytes(noModel, "H.LED_R=0x42\r\n");
 
     Panel p("sensor=OV10823");
     const uint8_t ledBefore = p.rig.firmware->fpgaRegister(kFpgaLedRLow);
@@ -341,7 +340,7 @@ TEST(CameraTransfer, AFileForAnotherSensorLoadsOnlyWhenConfirmed) {
 }
 
 TEST(CameraTransfer, FailuresAreReportedAndLeaveTheStoreAlone) {
-    TempDir dir;
+    TestSupport::TempFolder dir;
     Panel p;
     ASSERT_TRUE(p.transfer.readAll());
     const auto before = p.rig.store.values();

@@ -11,10 +11,8 @@
 namespace TVR {
 namespace {
 
-using SettingsTest::messagesSince;
-using SettingsTest::readBytes;
-using SettingsTest::TempDir;
-using SettingsTest::writeBytes;
+using TestSupport::readBytes;
+using TestSupport::writeBytes;
 namespace Name = PreferenceName;
 
 TEST(ConsoleNumber, PrefixesDecideTheBase) {
@@ -100,7 +98,7 @@ TEST(Preferences, TableDefaultsAndKinds) {
 }
 
 struct PreferencesStorageTest : ::testing::Test {
-    TempDir dir;
+    TestSupport::TempFolder dir;
     std::string path = dir.file("Webcam tools.conf");
     PreferencesStorage storage{path};
     ApiLog log;
@@ -142,21 +140,21 @@ TEST_F(PreferencesStorageTest, WriteAllThenReadAllRoundTrips) {
     }
 
     // The values sit in the profile group, not at the top level.
-    const std::string file = readBytes(path);
+    const std::string file = TestSupport::readBytes(path);
     EXPECT_NE(file.find("[Tavro%20camera%20control%20center]"), std::string::npos) << file;
     EXPECT_NE(file.find("Splash=0"), std::string::npos) << file;
 }
 
 TEST_F(PreferencesStorageTest, UnusableValuesAreReportedAndKeepTheirDefaults) {
-    writeBytes(path,
-               "[Tavro%20camera%20control%20center]\r\n"
-               "Base=sixteen\r\n"
-               "Splash=99999999999\r\n"
-               "Refresh=250\r\n"
-               "Safe=4294967295\r\n"
-               "PFD2=Day, outdoor\r\n"
-               "[General]\r\n"
-               "Expert=1\r\n");
+    TestSupport::writeBytes(path,
+                            "[Tavro%20camera%20control%20center]\r\n"
+                            "Base=sixteen\r\n"
+                            "Splash=99999999999\r\n"
+                            "Refresh=250\r\n"
+                            "Safe=4294967295\r\n"
+                            "PFD2=Day, outdoor\r\n"
+                            "[General]\r\n"
+                            "Expert=1\r\n");
     Preferences prefs;
     const auto result = storage.readAll(prefs);
     EXPECT_FALSE(result.storageError);
@@ -185,7 +183,7 @@ TEST_F(PreferencesStorageTest, GeometryValuesByWindowTitle) {
     EXPECT_EQ(grading.h, 600);
     EXPECT_FALSE(storage.readGeometry("").x);
 
-    const std::string file = readBytes(path);
+    const std::string file = TestSupport::readBytes(path);
     EXPECT_NE(file.find("UI\\geometry\\Sensor%20console%20X=120"), std::string::npos) << file;
     EXPECT_NE(file.find("UI\\geometry\\Sensor%20console%20Y=-40"), std::string::npos) << file;
 
@@ -196,12 +194,12 @@ TEST_F(PreferencesStorageTest, GeometryValuesByWindowTitle) {
 }
 
 TEST_F(PreferencesStorageTest, GeometryMigrationRunsOnce) {
-    writeBytes(path,
-               "[Tavro%20camera%20control%20center]\r\n"
-               "Main%20window%27s%20X%20position=100\r\n"
-               "Main%20window%27s%20Y%20position=200\r\n"
-               "Green%20Screen%20config%20window%27s%20X%20position=text\r\n"
-               "Registry%20dump%20window%27s%20Y%20position=-30\r\n");
+    TestSupport::writeBytes(path,
+                            "[Tavro%20camera%20control%20center]\r\n"
+                            "Main%20window%27s%20X%20position=100\r\n"
+                            "Main%20window%27s%20Y%20position=200\r\n"
+                            "Green%20Screen%20config%20window%27s%20X%20position=text\r\n"
+                            "Registry%20dump%20window%27s%20Y%20position=-30\r\n");
     EXPECT_TRUE(storage.migrateGeometry());
     const StoredGeometry main = storage.readGeometry("Tavro control center");
     EXPECT_EQ(main.x, 100);

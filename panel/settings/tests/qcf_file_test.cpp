@@ -17,10 +17,8 @@ namespace TVR {
 namespace {
 
 namespace fs = std::filesystem;
-using SettingsTest::messagesSince;
-using SettingsTest::readBytes;
-using SettingsTest::TempDir;
-using SettingsTest::writeBytes;
+using TestSupport::readBytes;
+using TestSupport::writeBytes;
 
 const std::string kHeader =
     "; Camera configuration for Brisco Tuner (Tavro control center)\r\n"
@@ -31,7 +29,7 @@ const std::string kHeader =
 struct Files {
     ApiLog log;
     SettingsStore store{&log};
-    TempDir dir;
+    TestSupport::TempFolder dir;
 };
 
 void fillTypicalStore(SettingsStore& store) {
@@ -65,14 +63,14 @@ TEST(QcfFile, WritesHeaderSortedKeysAndCrlfByteForByte) {
                                  "B.OV_MANUAL_WB_ON=true\r\n"
                                  "F.OV_VIDEO_FPS=30.0000\r\n"
                                  "S.SENSOR_MODEL=OV9714\r\n";
-    EXPECT_EQ(readBytes(path), expected);
+    EXPECT_EQ(TestSupport::readBytes(path), expected);
     const auto log = messagesSince(f.log, 0);
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back(), "Saved the settings file \"" + path + "\"");
 
     // Saving again without changes writes the same bytes and leaves no temporary file behind.
     ASSERT_TRUE(f.store.saveFile());
-    EXPECT_EQ(readBytes(path), expected);
+    EXPECT_EQ(TestSupport::readBytes(path), expected);
     EXPECT_EQ(std::distance(fs::directory_iterator(f.dir.path()), fs::directory_iterator{}), 1);
 }
 
@@ -136,7 +134,7 @@ TEST(QcfFile, LineRuleEdgeCases) {
 TEST(QcfFile, HeaderOnlyFileEmptiesTheStore) {
     Files f;
     const std::string path = f.dir.file("empty.qcf");
-    writeBytes(path, kHeader);
+    TestSupport::writeBytes(path, kHeader);
     f.store.setDecimal("OLD", 3);
     ASSERT_TRUE(f.store.loadFile(path));
     EXPECT_EQ(f.store.size(), 0u);
@@ -153,7 +151,7 @@ TEST(QcfFile, HostileFilesGiveClearResults) {
     for (char& c : junk) c = static_cast<char>(rng());
     junk += "\nD.AFTER_JUNK=9\n";
     const std::string junkPath = f.dir.file("junk.qcf");
-    writeBytes(junkPath, junk);
+    TestSupport::writeBytes(junkPath, junk);
     ASSERT_TRUE(f.store.loadFile(junkPath));
     EXPECT_EQ(f.store.getInt("AFTER_JUNK"), 9);
     for (const auto& key : f.store.keys()) EXPECT_FALSE(key.empty());
@@ -161,20 +159,20 @@ TEST(QcfFile, HostileFilesGiveClearResults) {
     // A very long line is one value.
     const std::string longValue(2 * 1024 * 1024, 'A');
     const std::string longPath = f.dir.file("long.qcf");
-    writeBytes(longPath, "S.LONG=" + longValue + "\r\nD.NEXT=1\r\n");
+    TestSupport::writeBytes(longPath, "S.LONG=" + longValue + "\r\nD.NEXT=1\r\n");
     ASSERT_TRUE(f.store.loadFile(longPath));
     EXPECT_EQ(f.store.getString("LONG"), longValue);
     EXPECT_EQ(f.store.getInt("NEXT"), 1);
 
     // Latin-1 bytes become their characters; valid UTF-8 beside them stays as it is.
     const std::string latinPath = f.dir.file("latin1.qcf");
-    writeBytes(latinPath, "S.NOTE=Gr\xFCn%\xC3\xA9t\xE9\r\nS.CUT=\xE2\x82\r\n");
+    TestSupport::writeBytes(latinPath, "S.NOTE=Gr\xFCn%\xC3\xA9t\xE9\r\nS.CUT=\xE2\x82\r\n");
     ASSERT_TRUE(f.store.loadFile(latinPath));
     EXPECT_EQ(f.store.getString("NOTE"), "Grün ét\xC3\xA9");
     EXPECT_EQ(f.store.getString("CUT"), "\xC3\xA2\xC2\x82");
-    writeBytes(latinPath,
-               "\xEF\xBB\xBF"
-               "D.FIRST=3\r\n");
+    TestSupport::writeBytes(latinPath,
+                            "\xEF\xBB\xBF"
+                            "D.FIRST=3\r\n");
     ASSERT_TRUE(f.store.loadFile(latinPath));
     EXPECT_EQ(f.store.keys(), std::vector<std::string>{"FIRST"});
     EXPECT_EQ(decodeUtf8OrLatin1("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xC2\x80");  // surrogate
@@ -182,7 +180,7 @@ TEST(QcfFile, HostileFilesGiveClearResults) {
 
     // Too large to be a settings file: refused, the store keeps its values.
     const std::string bigPath = f.dir.file("big.qcf");
-    writeBytes(bigPath, std::string(kMaxQcfFileSize + 1, 'x'));
+    TestSupport::writeBytes(bigPath, std::string(kMaxQcfFileSize + 1, 'x'));
     f.store.setDecimal("KEEP", 5);
     const SettingsResult big = f.store.loadFile(bigPath);
     EXPECT_FALSE(big);
@@ -216,7 +214,7 @@ TEST(QcfFile, FailedSaveLeavesThePreviousFileIntact) {
     const std::string path = f.dir.file("keep.qcf");
     f.store.setDecimal("OV_EXPOSURE", 1);
     ASSERT_TRUE(f.store.saveFileAs(path));
-    const std::string before = readBytes(path);
+    const std::string before = TestSupport::readBytes(path);
     f.store.setDecimal("OV_EXPOSURE", 2);
     const auto entries = [&] {
         return std::distance(fs::directory_iterator(f.dir.path()), fs::directory_iterator{});
@@ -237,7 +235,7 @@ TEST(QcfFile, FailedSaveLeavesThePreviousFileIntact) {
         EXPECT_FALSE(r);
         EXPECT_NE(r.message.find("Can't save the settings file"), std::string::npos);
         EXPECT_TRUE(f.store.dirty());
-        EXPECT_EQ(readBytes(path), before);
+        EXPECT_EQ(TestSupport::readBytes(path), before);
         EXPECT_EQ(entries(), 1);
         const auto log = messagesSince(f.log, 0);
         EXPECT_EQ(log.back(), r.message);
@@ -251,17 +249,17 @@ TEST(QcfFile, FailedSaveLeavesThePreviousFileIntact) {
 
     // A parent that is a file.
     EXPECT_FALSE(f.store.saveFileAs(path + "/inner.qcf"));
-    EXPECT_EQ(readBytes(path), before);
+    EXPECT_EQ(TestSupport::readBytes(path), before);
 
     // Read-only folder (root may write anyway, so only checked when the folder refuses).
     const fs::path ro = f.dir.path() / "ro";
     fs::create_directory(ro);
     const std::string roFile = (ro / "old.qcf").string();
-    writeBytes(roFile, before);
+    TestSupport::writeBytes(roFile, before);
     fs::permissions(ro, fs::perms::owner_read | fs::perms::owner_exec);
     if (::access(ro.c_str(), W_OK) != 0) {
         EXPECT_FALSE(f.store.saveFileAs(roFile));
-        EXPECT_EQ(readBytes(roFile), before);
+        EXPECT_EQ(TestSupport::readBytes(roFile), before);
     }
     fs::permissions(ro, fs::perms::owner_all);
 
@@ -275,14 +273,14 @@ TEST(QcfFile, FailedSaveLeavesThePreviousFileIntact) {
 TEST(QcfFile, SaveThroughALinkKeepsTheLinkAndThePermissions) {
     Files f;
     const std::string target = f.dir.file("real.qcf");
-    writeBytes(target, "old");
+    TestSupport::writeBytes(target, "old");
     fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
     const std::string link = f.dir.file("link.qcf");
     fs::create_symlink(target, link);
     f.store.setDecimal("A", 1);
     ASSERT_TRUE(f.store.saveFileAs(link));
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(readBytes(target), kHeader + "D.A=1\r\n");
+    EXPECT_EQ(TestSupport::readBytes(target), kHeader + "D.A=1\r\n");
     EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 

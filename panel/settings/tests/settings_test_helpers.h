@@ -1,6 +1,7 @@
 #pragma once
 
-// Temporary folders, a simulated camera and log inspection for the settings tests.
+// A simulated camera with a store and log inspection for the settings tests; temporary
+// folders come from the shared test support.
 
 #include <filesystem>
 #include <memory>
@@ -13,30 +14,12 @@
 #include "settings_store.h"
 #include "sim_driver.h"
 #include "sim_firmware.h"
+#include "test_support.h"
 
 namespace TVR::SettingsTest {
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return m_path; }
-    std::string file(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
-
-std::string readBytes(const std::string& path);
-void writeBytes(const std::string& path, const std::string& bytes);
-// The texts of the log's messages from index `from` on.
-std::vector<std::string> messagesSince(const ApiLog& log, size_t from);
-
 // One simulated camera, connected, with a store whose messages go to a private log.
-struct CameraRig : ControlHost {
+struct CameraRig : TestSupport::SimCameraRig, ControlHost {
     // `spec` as in TAVRO_SIM, for example "sensor=OV10823".
     explicit CameraRig(const std::string& spec = "");
     SettingsStore& settings() override { return store; }
@@ -48,10 +31,6 @@ struct CameraRig : ControlHost {
 
     ApiLog log;
     SettingsStore store{&log};
-    std::unique_ptr<Sim::SimDriver> driver;
-    std::shared_ptr<Sim::SimCamera> simCamera;
-    std::shared_ptr<Sim::SimCameraFirmware> firmware;
-    std::unique_ptr<ImgSensor> sensor;
     std::span<const NamedControl> table;
     int updating = 0;
     size_t mark = 0;

@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <QWidget>
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -15,34 +14,18 @@
 #include "settings_store.h"
 #include "sim_driver.h"
 #include "sim_firmware.h"
+#include "test_support.h"
 
 namespace TVR::GuiTest {
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    std::string file(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
-
 // One simulated camera, connected unless the spec says otherwise ("cameras=0").
-struct CameraRig {
+struct CameraRig : TestSupport::SimCameraRig {
     explicit CameraRig(const std::string& spec = "");
 
-    TempFolder folder;
+    TestSupport::TempFolder folder;
     PreferencesStorage geometry{folder.file("prefs.ini")};
     ApiLog log;
     SettingsStore store{&log};
-    std::unique_ptr<Sim::SimDriver> driver;
-    std::shared_ptr<Sim::SimCamera> simCamera;
-    std::shared_ptr<Sim::SimCameraFirmware> firmware;
-    std::unique_ptr<ImgSensor> sensor;
 };
 
 // The child widget named c<id>; fails the test when there is none.

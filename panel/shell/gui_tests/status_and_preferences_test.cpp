@@ -20,7 +20,6 @@ namespace TVR {
 namespace {
 
 using GuiTest::ScriptedDialogs;
-using GuiTest::TempFolder;
 
 TEST(CBriscoStatusBar, MessagesTimeOutBackToTheDefaultWithTheirColours) {
     CBriscoStatusBar real(nullptr);
@@ -70,7 +69,7 @@ TEST(CBriscoStatusBar, MessagesTimeOutBackToTheDefaultWithTheirColours) {
 
 struct PrefsDialog {
     PrefsDialog() { storage.writeAll(preferences, &log); }
-    TempFolder folder;
+    TestSupport::TempFolder folder;
     PreferencesStorage storage{folder.file("prefs.ini")};
     Preferences preferences;
     ApiLog log;
@@ -162,7 +161,7 @@ TEST(CPreferencesDlg, OkValidatesStoresAndWrites) {
 }
 
 TEST(CPgSetPresets, OkCopiesTheRowsIntoThePresetsAndClearAllEmptiesThem) {
-    TempFolder folder;
+    TestSupport::TempFolder folder;
     Preferences preferences;
     Presets presets;
     presets.setPreset(4, {"old.qcf", "Old"});
@@ -191,7 +190,7 @@ TEST(CPgSetPresets, OkCopiesTheRowsIntoThePresetsAndClearAllEmptiesThem) {
 }
 
 TEST(BriscoStartup, UnreadablePreferencesShowOneBoxEach) {
-    TempFolder folder;
+    TestSupport::TempFolder folder;
     const std::string path = folder.file("prefs.ini");
     {
         std::FILE* f = std::fopen(path.c_str(), "w");

@@ -11,15 +11,13 @@
 #include "settings_store.h"
 #include "sim_driver.h"
 #include "sim_firmware.h"
+#include "test_support.h"
 
 namespace TVR::PanelTest {
 
-// The texts of the log's messages from index `from` on.
-std::vector<std::string> messagesSince(const ApiLog& log, size_t from);
-
 // One simulated camera, connected (unless the spec says otherwise), with a store whose
 // messages go to a private log.
-struct CameraRig {
+struct CameraRig : TestSupport::SimCameraRig {
     // `spec` as in TAVRO_SIM, for example "sensor=OV10823".
     explicit CameraRig(const std::string& spec = "");
     std::vector<std::string> newMessages() const { return messagesSince(log, mark); }
@@ -27,10 +25,6 @@ struct CameraRig {
 
     ApiLog log;
     SettingsStore store{&log};
-    std::unique_ptr<Sim::SimDriver> driver;
-    std::shared_ptr<Sim::SimCamera> simCamera;
-    std::shared_ptr<Sim::SimCameraFirmware> firmware;
-    std::unique_ptr<ImgSensor> sensor;
     size_t mark = 0;
 };
 
