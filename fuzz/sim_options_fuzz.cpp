@@ -1,6 +1,6 @@
-// Feeds TAVRO_SIM texts to the simulator's spec parser (USB and firmware keys), with one
-// extension key as later layers add them. A spec that parses is written back in canonical form and
-// must parse again to the same setup; a rejected spec carries a message.
+// Feeds TAVRO_SIM texts to the simulator's option parser (USB and firmware keys), with one
+// extension key as later layers add them. An option text that parses is written back in canonical
+// form and must parse again to the same setup; a rejected one carries a message.
 
 #include <cstddef>
 #include <cstdint>
@@ -13,12 +13,12 @@
 
 namespace {
 
+using TVR::Sim::SimOptionKey;
 using TVR::Sim::SimSetup;
-using TVR::Sim::SimSpecKey;
 
 // One per-camera step per use, so the steps show in the setup.
-const std::vector<SimSpecKey>& extraKeys() {
-    static const std::vector<SimSpecKey> keys{
+const std::vector<SimOptionKey>& extraKeys() {
+    static const std::vector<SimOptionKey> keys{
         {"marker", "0|1", [](const std::string& v, SimSetup& s, std::string& error) {
              if (v != "0" && v != "1") {
                  error = "expected 0 or 1";
@@ -88,10 +88,10 @@ bool sameSetup(const SimSetup& a, const SimSetup& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string spec(reinterpret_cast<const char*>(data), size);
+    const std::string simOptions(reinterpret_cast<const char*>(data), size);
     SimSetup setup;
     std::string error;
-    if (!TVR::Sim::parseSimSpec(spec, extraKeys(), setup, error)) {
+    if (!TVR::Sim::parseSimOptions(simOptions, extraKeys(), setup, error)) {
         FUZZ_CHECK(error.starts_with("TAVRO_SIM: "));
         return 0;
     }
@@ -107,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     SimSetup reparsed;
     std::string error2;
-    FUZZ_CHECK(TVR::Sim::parseSimSpec(canonical(setup), extraKeys(), reparsed, error2));
+    FUZZ_CHECK(TVR::Sim::parseSimOptions(canonical(setup), extraKeys(), reparsed, error2));
     FUZZ_CHECK(sameSetup(setup, reparsed));
     return 0;
 }

@@ -60,6 +60,6 @@ private:
 
 // Builds a driver from a TAVRO_SIM text ("cameras=2;usb=3;latency_us=120"). Unknown keys or bad
 // values give null and a message naming the key.
-std::unique_ptr<SimDriver> simDriverFromSpec(const std::string& spec, std::string& error);
+std::unique_ptr<SimDriver> simDriverFromOptions(const std::string& simOptions, std::string& error);
 
 }  // namespace TVR::Sim

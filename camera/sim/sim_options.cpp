@@ -28,25 +28,25 @@ bool number(const std::string& v, int64_t lo, int64_t hi, int64_t& out) {
     return true;
 }
 
-SimSpecKey numberKey(const char* name, int64_t lo, int64_t hi,
-                     std::function<void(int64_t, SimSetup&)> set) {
-    return SimSpecKey{name, fmt::format("{}-{}", lo, hi),
-                      [lo, hi, set](const std::string& v, SimSetup& s, std::string& err) {
-                          int64_t n = 0;
-                          if (!number(v, lo, hi, n)) {
-                              err = fmt::format("expected a whole number {}-{}", lo, hi);
-                              return false;
-                          }
-                          set(n, s);
-                          return true;
-                      }};
+SimOptionKey numberKey(const char* name, int64_t lo, int64_t hi,
+                       std::function<void(int64_t, SimSetup&)> set) {
+    return SimOptionKey{name, fmt::format("{}-{}", lo, hi),
+                        [lo, hi, set](const std::string& v, SimSetup& s, std::string& err) {
+                            int64_t n = 0;
+                            if (!number(v, lo, hi, n)) {
+                                err = fmt::format("expected a whole number {}-{}", lo, hi);
+                                return false;
+                            }
+                            set(n, s);
+                            return true;
+                        }};
 }
 
-SimSpecKey textKey(const char* name, std::function<void(const std::string&, SimSetup&)> set) {
-    return SimSpecKey{name, "text", [set](const std::string& v, SimSetup& s, std::string&) {
-                          set(v, s);
-                          return true;
-                      }};
+SimOptionKey textKey(const char* name, std::function<void(const std::string&, SimSetup&)> set) {
+    return SimOptionKey{name, "text", [set](const std::string& v, SimSetup& s, std::string&) {
+                            set(v, s);
+                            return true;
+                        }};
 }
 
 // A number in decimal or with a 0x prefix in hexadecimal.
@@ -73,7 +73,7 @@ bool busAddress(const std::string& v, uint8_t& out, std::string& err) {
     return true;
 }
 
-SimSpecKey buildKey(const char* name, uint32_t SimFirmwareConfig::*word) {
+SimOptionKey buildKey(const char* name, uint32_t SimFirmwareConfig::*word) {
     return numberKey(name, 0, kMaxSimBuild, [word](int64_t n, SimSetup& s) {
         s.firmware.*word = simVersionWithBuild(s.firmware.*word, uint32_t(n));
     });
@@ -123,18 +123,18 @@ bool applyFaults(const std::string& v, SimSetup& s, std::string& err) {
 
 }  // namespace
 
-const std::vector<SimSpecKey>& builtinSimKeys() {
-    static const std::vector<SimSpecKey> keys{
+const std::vector<SimOptionKey>& builtinSimKeys() {
+    static const std::vector<SimOptionKey> keys{
         numberKey("cameras", 0, 16, [](int64_t n, SimSetup& s) { s.cameras = unsigned(n); }),
-        SimSpecKey{"usb", "2|3",
-                   [](const std::string& v, SimSetup& s, std::string& err) {
-                       if (v != "2" && v != "3") {
-                           err = "expected 2 or 3";
-                           return false;
-                       }
-                       s.camera.usbVersion = v == "2" ? 2 : 3;
-                       return true;
-                   }},
+        SimOptionKey{"usb", "2|3",
+                     [](const std::string& v, SimSetup& s, std::string& err) {
+                         if (v != "2" && v != "3") {
+                             err = "expected 2 or 3";
+                             return false;
+                         }
+                         s.camera.usbVersion = v == "2" ? 2 : 3;
+                         return true;
+                     }},
         numberKey("latency_us", 0, 10'000'000,
                   [](int64_t n, SimSetup& s) { s.faults.latencyUs = uint32_t(n); }),
         numberKey("fail_after", 0, 1'000'000'000,
@@ -150,21 +150,21 @@ const std::vector<SimSpecKey>& builtinSimKeys() {
         textKey("audio", [](const std::string& v, SimSetup& s) { s.camera.audioName = v; }),
         buildKey("fx3", &SimFirmwareConfig::fx3Version),
         buildKey("fpga", &SimFirmwareConfig::fpgaVersion),
-        SimSpecKey{"sensor", "OV9713|OV9714|OV9750|OV9755|OV10823|OV13850|OV48C40|none",
-                   [](const std::string& v, SimSetup& s, std::string& err) {
-                       const auto chip = simSensorChipFromName(v);
-                       if (!chip) {
-                           err = "unknown sensor chip";
-                           return false;
-                       }
-                       s.firmware.sensor = *chip;
-                       return true;
-                   }},
-        SimSpecKey{"sensor_addr", "0x20|0x6C",
-                   [](const std::string& v, SimSetup& s, std::string& err) {
-                       return busAddress(v, s.firmware.sensorAddress, err);
-                   }},
-        SimSpecKey{"i2c", "0x50|0x50:16|none", applyI2cDevice},
+        SimOptionKey{"sensor", "OV9713|OV9714|OV9750|OV9755|OV10823|OV13850|OV48C40|none",
+                     [](const std::string& v, SimSetup& s, std::string& err) {
+                         const auto chip = simSensorChipFromName(v);
+                         if (!chip) {
+                             err = "unknown sensor chip";
+                             return false;
+                         }
+                         s.firmware.sensor = *chip;
+                         return true;
+                     }},
+        SimOptionKey{"sensor_addr", "0x20|0x6C",
+                     [](const std::string& v, SimSetup& s, std::string& err) {
+                         return busAddress(v, s.firmware.sensorAddress, err);
+                     }},
+        SimOptionKey{"i2c", "0x50|0x50:16|none", applyI2cDevice},
         numberKey("dpc_ms", 0, 600'000,
                   [](int64_t n, SimSetup& s) { s.firmware.dpcDelayMs = uint32_t(n); }),
         numberKey("reset_ms", 0, 60'000,
@@ -173,50 +173,50 @@ const std::vector<SimSpecKey>& builtinSimKeys() {
                   [](int64_t n, SimSetup& s) { s.upgrade.eraseMs = uint32_t(n); }),
         numberKey("config_ms", 0, 60'000,
                   [](int64_t n, SimSetup& s) { s.upgrade.configStageMs = uint32_t(n); }),
-        SimSpecKey{"flash", "valid|invalid",
-                   [](const std::string& v, SimSetup& s, std::string& err) {
-                       if (v != "valid" && v != "invalid") {
-                           err = "expected valid or invalid";
-                           return false;
-                       }
-                       s.upgrade.flashValid = v == "valid";
-                       return true;
-                   }},
-        SimSpecKey{"fault", "none|erase|crc|erase,crc", applyFaults},
+        SimOptionKey{"flash", "valid|invalid",
+                     [](const std::string& v, SimSetup& s, std::string& err) {
+                         if (v != "valid" && v != "invalid") {
+                             err = "expected valid or invalid";
+                             return false;
+                         }
+                         s.upgrade.flashValid = v == "valid";
+                         return true;
+                     }},
+        SimOptionKey{"fault", "none|erase|crc|erase,crc", applyFaults},
         numberKey("unplug_write", 0, 1'000'000'000,
                   [](int64_t n, SimSetup& s) { s.upgrade.unplugAtWrite = int32_t(n); }),
         numberKey("stall_write", 0, 1'000'000'000,
                   [](int64_t n, SimSetup& s) { s.upgrade.stallAtWrite = int32_t(n); }),
-        SimSpecKey{"uvc", "full|procamp|none",
-                   [](const std::string& v, SimSetup& s, std::string& err) {
-                       if (v == "full") {
-                           s.camera.uvc.sets = SimUvcSets::Full;
-                       } else if (v == "procamp") {
-                           s.camera.uvc.sets = SimUvcSets::ProcAmpOnly;
-                       } else if (v == "none") {
-                           s.camera.uvc.sets = SimUvcSets::None;
-                       } else {
-                           err = "expected full, procamp or none";
-                           return false;
-                       }
-                       return true;
-                   }},
+        SimOptionKey{"uvc", "full|procamp|none",
+                     [](const std::string& v, SimSetup& s, std::string& err) {
+                         if (v == "full") {
+                             s.camera.uvc.sets = SimUvcSets::Full;
+                         } else if (v == "procamp") {
+                             s.camera.uvc.sets = SimUvcSets::ProcAmpOnly;
+                         } else if (v == "none") {
+                             s.camera.uvc.sets = SimUvcSets::None;
+                         } else {
+                             err = "expected full, procamp or none";
+                             return false;
+                         }
+                         return true;
+                     }},
         numberKey("uvc_fail", 1, 1'000'000'000,
                   [](int64_t n, SimSetup& s) { s.camera.uvc.failFrom = uint32_t(n); }),
     };
     return keys;
 }
 
-bool parseSimSpec(const std::string& spec, std::span<const SimSpecKey> extraKeys, SimSetup& setup,
-                  std::string& error) {
-    std::vector<const SimSpecKey*> keys;
+bool parseSimOptions(const std::string& simOptions, std::span<const SimOptionKey> extraKeys,
+                     SimSetup& setup, std::string& error) {
+    std::vector<const SimOptionKey*> keys;
     for (const auto& k : builtinSimKeys()) keys.push_back(&k);
     for (const auto& k : extraKeys) keys.push_back(&k);
 
     size_t pos = 0;
-    while (pos <= spec.size()) {
-        const size_t end = std::min(spec.find(';', pos), spec.size());
-        const std::string item = trim(spec.substr(pos, end - pos));
+    while (pos <= simOptions.size()) {
+        const size_t end = std::min(simOptions.find(';', pos), simOptions.size());
+        const std::string item = trim(simOptions.substr(pos, end - pos));
         pos = end + 1;
         if (item.empty()) continue;
         const size_t eq = item.find('=');
@@ -226,7 +226,7 @@ bool parseSimSpec(const std::string& spec, std::span<const SimSpecKey> extraKeys
             return false;
         }
         const std::string value = trim(item.substr(eq + 1));
-        const SimSpecKey* found = nullptr;
+        const SimOptionKey* found = nullptr;
         for (const auto* k : keys) {
             if (k->name == key) found = k;
         }
@@ -246,11 +246,11 @@ bool parseSimSpec(const std::string& spec, std::span<const SimSpecKey> extraKeys
     return true;
 }
 
-std::unique_ptr<SimDriver> simDriverFromSpec(const std::string& spec,
-                                             std::span<const SimSpecKey> extraKeys,
-                                             std::string& error) {
+std::unique_ptr<SimDriver> simDriverFromOptions(const std::string& simOptions,
+                                                std::span<const SimOptionKey> extraKeys,
+                                                std::string& error) {
     SimSetup setup;
-    if (!parseSimSpec(spec, extraKeys, setup, error)) return nullptr;
+    if (!parseSimOptions(simOptions, extraKeys, setup, error)) return nullptr;
     auto driver = std::make_unique<SimDriver>();
     // A camera without a program in its flash is found running the boot loader.
     if (!setup.upgrade.flashValid) setup.camera.productId = kBootLoaderProductId;
@@ -266,14 +266,14 @@ std::unique_ptr<SimDriver> simDriverFromSpec(const std::string& spec,
     return driver;
 }
 
-std::unique_ptr<SimDriver> simDriverFromSpec(const std::string& spec, std::string& error) {
-    return simDriverFromSpec(spec, {}, error);
+std::unique_ptr<SimDriver> simDriverFromOptions(const std::string& simOptions, std::string& error) {
+    return simDriverFromOptions(simOptions, {}, error);
 }
 
-std::unique_ptr<SimDriver> simDriverFromEnvironment(std::span<const SimSpecKey> extraKeys,
+std::unique_ptr<SimDriver> simDriverFromEnvironment(std::span<const SimOptionKey> extraKeys,
                                                     std::string& error) {
-    const char* spec = std::getenv("TAVRO_SIM");
-    return simDriverFromSpec(spec ? spec : "", extraKeys, error);
+    const char* simOptions = std::getenv("TAVRO_SIM");
+    return simDriverFromOptions(simOptions ? simOptions : "", extraKeys, error);
 }
 
 }  // namespace TVR::Sim

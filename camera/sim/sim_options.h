@@ -2,7 +2,7 @@
 
 // TAVRO_SIM: the simulated cameras described as text, "cameras=2;usb=3;latency_us=120".
 // The keys of the USB side and of the camera firmware are built in; later layers of the
-// simulator add theirs as SimSpecKey handlers, so one parser rejects every unknown key.
+// simulator add theirs as SimOptionKey handlers, so one parser rejects every unknown key.
 
 #include <functional>
 #include <memory>
@@ -18,8 +18,8 @@ namespace TVR::Sim {
 
 class SimDriver;
 
-// What a spec builds: `cameras` cameras from one configuration, each with the faults set and
-// a SimCameraFirmware of `firmware` installed, then the per-camera steps of extension keys run.
+// What an option text builds: `cameras` cameras from one configuration, each with the faults set
+// and a SimCameraFirmware of `firmware` installed, then the per-camera steps of extension keys run.
 struct SimSetup {
     unsigned cameras = 1;
     SimCameraConfig camera;
@@ -29,7 +29,7 @@ struct SimSetup {
     std::vector<std::function<void(SimCamera&)>> perCamera;
 };
 
-struct SimSpecKey {
+struct SimOptionKey {
     std::string name;
     std::string accepted;  // the accepted forms, for messages ("2|3", "0-16", ...)
     // Applies the value; false with `error` set (without the key name) rejects it.
@@ -47,18 +47,18 @@ struct SimSpecKey {
 // during which the camera leaves or that stalls); and of the capture side: uvc (full, procamp
 // for a capture device without camera-control properties, none for one without properties)
 // and uvc_fail (from 1: that UVC property call and every later one fails).
-const std::vector<SimSpecKey>& builtinSimKeys();
+const std::vector<SimOptionKey>& builtinSimKeys();
 
-// Parses a spec into a setup. False with a one-line message naming the key when a key is
+// Parses an option text into a setup. False with a one-line message naming the key when a key is
 // unknown or a value is bad.
-bool parseSimSpec(const std::string& spec, std::span<const SimSpecKey> extraKeys, SimSetup& setup,
-                  std::string& error);
+bool parseSimOptions(const std::string& simOptions, std::span<const SimOptionKey> extraKeys,
+                     SimSetup& setup, std::string& error);
 
-std::unique_ptr<SimDriver> simDriverFromSpec(const std::string& spec,
-                                             std::span<const SimSpecKey> extraKeys,
-                                             std::string& error);
+std::unique_ptr<SimDriver> simDriverFromOptions(const std::string& simOptions,
+                                                std::span<const SimOptionKey> extraKeys,
+                                                std::string& error);
 // The driver described by the TAVRO_SIM environment variable (one camera when it is unset).
-std::unique_ptr<SimDriver> simDriverFromEnvironment(std::span<const SimSpecKey> extraKeys,
+std::unique_ptr<SimDriver> simDriverFromEnvironment(std::span<const SimOptionKey> extraKeys,
                                                     std::string& error);
 
 }  // namespace TVR::Sim

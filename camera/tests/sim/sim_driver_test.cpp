@@ -161,9 +161,9 @@ TEST(SimDescriptors, StringsAndDriverQueries) {
               IoSubmit::Done);
     EXPECT_EQ(addr[0], 1);
     Bytes tooSmall(2);
-    EXPECT_EQ(h->ioControl(Ioctl::query(Ioctl::kQueryDriverVersion), tooSmall, tooSmall, nullptr,
-                           &got),
-              IoSubmit::Failed);
+    EXPECT_EQ(
+        h->ioControl(Ioctl::query(Ioctl::kQueryDriverVersion), tooSmall, tooSmall, nullptr, &got),
+        IoSubmit::Failed);
     EXPECT_EQ(h->ioControl(Ioctl::query(99), speed, speed, nullptr, &got), IoSubmit::Failed);
 }
 
@@ -388,9 +388,9 @@ TEST(SimDriverPaths, CamerasGetPathsLocationsAndAddresses) {
     EXPECT_EQ(drv.cameras().size(), 3u);
 }
 
-TEST(SimSpec, ParsesKeysAndRejectsBadOnesByName) {
+TEST(SimOptions, ParsesKeysAndRejectsBadOnesByName) {
     std::string err;
-    auto drv = simDriverFromSpec(" cameras = 2 ; usb=2;latency_us=120;serial=X9; ", {}, err);
+    auto drv = simDriverFromOptions(" cameras = 2 ; usb=2;latency_us=120;serial=X9; ", {}, err);
     ASSERT_TRUE(drv) << err;
     const auto cams = drv->cameras();
     ASSERT_EQ(cams.size(), 2u);
@@ -398,29 +398,26 @@ TEST(SimSpec, ParsesKeysAndRejectsBadOnesByName) {
     EXPECT_EQ(cams[1]->config().serial, "X9");
     EXPECT_EQ(cams[0]->faults().latencyUs, 120u);
 
-    ASSERT_TRUE(simDriverFromSpec("", {}, err));
-    EXPECT_EQ(simDriverFromSpec("", {}, err)->cameras().size(), 1u);
-    EXPECT_TRUE(simDriverFromSpec("cameras=0", {}, err)->cameras().empty());
+    ASSERT_TRUE(simDriverFromOptions("", {}, err));
+    EXPECT_EQ(simDriverFromOptions("", {}, err)->cameras().size(), 1u);
+    EXPECT_TRUE(simDriverFromOptions("cameras=0", {}, err)->cameras().empty());
 
     const std::vector<std::pair<std::string, std::string>> bad{
-        {"bogus=1", "unknown key 'bogus'"},
-        {"cameras=17", "bad value '17' for cameras"},
-        {"cameras=-1", "for cameras"},
-        {"usb=4", "bad value '4' for usb"},
-        {"latency_us=fast", "for latency_us"},
-        {"cameras", "'cameras' needs a value"},
+        {"bogus=1", "unknown key 'bogus'"},    {"cameras=17", "bad value '17' for cameras"},
+        {"cameras=-1", "for cameras"},         {"usb=4", "bad value '4' for usb"},
+        {"latency_us=fast", "for latency_us"}, {"cameras", "'cameras' needs a value"},
     };
-    for (const auto& [spec, text] : bad) {
-        EXPECT_EQ(simDriverFromSpec(spec, {}, err), nullptr) << spec;
-        EXPECT_NE(err.find(text), std::string::npos) << spec << ": " << err;
+    for (const auto& [simOptions, text] : bad) {
+        EXPECT_EQ(simDriverFromOptions(simOptions, {}, err), nullptr) << simOptions;
+        EXPECT_NE(err.find(text), std::string::npos) << simOptions << ": " << err;
         EXPECT_EQ(err.rfind("TAVRO_SIM: ", 0), 0u);
     }
-    simDriverFromSpec("bogus=1", {}, err);
+    simDriverFromOptions("bogus=1", {}, err);
     EXPECT_NE(err.find("(known: cameras, usb, latency_us"), std::string::npos) << err;
 }
 
-TEST(SimSpec, LaterLayersAddTheirOwnKeys) {
-    const std::vector<SimSpecKey> extra{
+TEST(SimOptions, LaterLayersAddTheirOwnKeys) {
+    const std::vector<SimOptionKey> extra{
         {"spare", "0-8191", [](const std::string& v, SimSetup& s, std::string& e) {
              if (v.empty()) {
                  e = "empty";
@@ -434,12 +431,12 @@ TEST(SimSpec, LaterLayersAddTheirOwnKeys) {
              return true;
          }}};
     std::string err;
-    auto drv = simDriverFromSpec("cameras=2;spare=7", extra, err);
+    auto drv = simDriverFromOptions("cameras=2;spare=7", extra, err);
     ASSERT_TRUE(drv) << err;
     for (const auto& cam : drv->cameras()) EXPECT_EQ(cam->faults().corruptNext, 7u);
-    EXPECT_EQ(simDriverFromSpec("spare=", extra, err), nullptr);
+    EXPECT_EQ(simDriverFromOptions("spare=", extra, err), nullptr);
     EXPECT_NE(err.find("for spare (empty"), std::string::npos) << err;
-    EXPECT_EQ(simDriverFromSpec("spare=1", {}, err), nullptr) << "unknown without its layer";
+    EXPECT_EQ(simDriverFromOptions("spare=1", {}, err), nullptr) << "unknown without its layer";
 }
 
 TEST(SimConcurrency, TwoThreadsSubmitWhileTheCameraLeaves) {

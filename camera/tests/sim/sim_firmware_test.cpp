@@ -29,7 +29,7 @@ TEST(SimFirmwareVersions, DefaultCameraAndBuildKeys) {
     EXPECT_FALSE(vendorRead(fw, VR_FX3_VERSION, 0, 0, 2)) << "a short buffer stalls";
 
     std::string err;
-    auto drv = simDriverFromSpec("cameras=2;fx3=58;fpga=8191;usb=2", {}, err);
+    auto drv = simDriverFromOptions("cameras=2;fx3=58;fpga=8191;usb=2", {}, err);
     ASSERT_TRUE(drv) << err;
     for (const auto& cam : drv->cameras()) {
         auto f = std::dynamic_pointer_cast<SimCameraFirmware>(cam->firmware());
@@ -41,9 +41,9 @@ TEST(SimFirmwareVersions, DefaultCameraAndBuildKeys) {
     EXPECT_NE(drv->cameras()[0]->firmware(), drv->cameras()[1]->firmware());
 }
 
-TEST(SimFirmwareSpec, FirmwareKeysGoodAndBad) {
+TEST(SimFirmwareOptions, FirmwareKeysGoodAndBad) {
     std::string err;
-    auto drv = simDriverFromSpec(
+    auto drv = simDriverFromOptions(
         "sensor=ov48c40;sensor_addr=0x6C;i2c=none;i2c=0x50;i2c=0xA0:16;dpc_ms=0", {}, err);
     ASSERT_TRUE(drv) << err;
     auto fw = std::dynamic_pointer_cast<SimCameraFirmware>(drv->cameras()[0]->firmware());
@@ -55,7 +55,7 @@ TEST(SimFirmwareSpec, FirmwareKeysGoodAndBad) {
     EXPECT_TRUE(fw->i2cRegister(0xA0, 0x1234)) << "16-bit register device";
     EXPECT_FALSE(fw->i2cRegister(0x50, 0x1234));
 
-    drv = simDriverFromSpec("sensor=none", {}, err);
+    drv = simDriverFromOptions("sensor=none", {}, err);
     ASSERT_TRUE(drv) << err;
     fw = std::dynamic_pointer_cast<SimCameraFirmware>(drv->cameras()[0]->firmware());
     EXPECT_EQ(fw->sensorChip(), SimSensorChip::None);
@@ -73,9 +73,9 @@ TEST(SimFirmwareSpec, FirmwareKeysGoodAndBad) {
         {"i2c=zz", "for i2c"},
         {"dpc_ms=soon", "for dpc_ms"},
     };
-    for (const auto& [spec, text] : bad) {
-        EXPECT_EQ(simDriverFromSpec(spec, {}, err), nullptr) << spec;
-        EXPECT_NE(err.find(text), std::string::npos) << spec << ": " << err;
+    for (const auto& [simOptions, text] : bad) {
+        EXPECT_EQ(simDriverFromOptions(simOptions, {}, err), nullptr) << simOptions;
+        EXPECT_NE(err.find(text), std::string::npos) << simOptions << ": " << err;
     }
 }
 
@@ -368,9 +368,9 @@ std::optional<Bytes> viaDriver(UsbDriverHandle& h, uint8_t type, uint8_t code, u
     return Bytes(rec.begin() + Rec::kHeaderSize, rec.end());
 }
 
-TEST(SimFirmwareDriver, SpecCamerasAnswerRequestRecords) {
+TEST(SimFirmwareDriver, OptionCamerasAnswerRequestRecords) {
     std::string err;
-    auto drv = simDriverFromSpec("sensor=OV10823;fx3=45", {}, err);
+    auto drv = simDriverFromOptions("sensor=OV10823;fx3=45", {}, err);
     ASSERT_TRUE(drv) << err;
     auto cam = drv->cameras().at(0);
     auto h = drv->open(drv->pathOf(*cam));

@@ -418,10 +418,10 @@ TEST(SimFaults, UnplugDuringProgrammingLeavesAPartialFlashAndTheBootLoaderAtPowe
     EXPECT_EQ(after[1], std::make_pair(PlugEvent::Arrived, std::string(kBootLoaderPath)));
 }
 
-TEST(SimUpgradeSpec, KeysAndACameraThatStartsInTheBootLoader) {
+TEST(SimUpgradeOptions, KeysAndACameraThatStartsInTheBootLoader) {
     SimSetup setup;
     std::string error;
-    ASSERT_TRUE(parseSimSpec(
+    ASSERT_TRUE(parseSimOptions(
         "reset_ms=5;erase_ms=7;config_ms=3;fault=erase,crc;flash=invalid;unplug_write=9;"
         "stall_write=4",
         {}, setup, error))
@@ -435,10 +435,10 @@ TEST(SimUpgradeSpec, KeysAndACameraThatStartsInTheBootLoader) {
     EXPECT_EQ(setup.upgrade.stallAtWrite, 4);
     for (const char* bad : {"fault=power", "flash=maybe", "reset_ms=-1", "erase_ms=x"}) {
         SimSetup s;
-        EXPECT_FALSE(parseSimSpec(bad, {}, s, error)) << bad;
+        EXPECT_FALSE(parseSimOptions(bad, {}, s, error)) << bad;
     }
 
-    auto drv = simDriverFromSpec("cameras=2;flash=invalid", {}, error);
+    auto drv = simDriverFromOptions("cameras=2;flash=invalid", {}, error);
     ASSERT_TRUE(drv) << error;
     EXPECT_EQ(drv->interfacePaths(kCyUsbDriverGuid),
               (std::vector<std::string>{kBootLoaderPath, "sim:1-2:04b4:00f3"}));

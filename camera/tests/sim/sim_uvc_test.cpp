@@ -50,9 +50,9 @@ TEST(SimUvcState, FailureFaultCountsEveryCallFromItsSetting) {
     EXPECT_FALSE(uvc.property(SimUvcSet::CameraControl, 4));
 }
 
-TEST(SimSpec, UvcKeysShapeTheCaptureDevice) {
+TEST(SimOptions, UvcKeysShapeTheCaptureDevice) {
     std::string err;
-    auto drv = simDriverFromSpec("cameras=2;uvc=procamp;uvc_fail=2", {}, err);
+    auto drv = simDriverFromOptions("cameras=2;uvc=procamp;uvc_fail=2", {}, err);
     ASSERT_TRUE(drv) << err;
     for (const auto& cam : drv->cameras()) {
         EXPECT_EQ(cam->config().uvc.sets, SimUvcSets::ProcAmpOnly);
@@ -61,10 +61,10 @@ TEST(SimSpec, UvcKeysShapeTheCaptureDevice) {
         EXPECT_TRUE(cam->uvc().property(SimUvcSet::ProcAmp, 0));
         EXPECT_FALSE(cam->uvc().property(SimUvcSet::ProcAmp, 0));
     }
-    drv = simDriverFromSpec("uvc=none", {}, err);
+    drv = simDriverFromOptions("uvc=none", {}, err);
     ASSERT_TRUE(drv) << err;
     EXPECT_FALSE(drv->cameras()[0]->uvc().offers(SimUvcSet::ProcAmp));
-    drv = simDriverFromSpec("uvc=full", {}, err);
+    drv = simDriverFromOptions("uvc=full", {}, err);
     ASSERT_TRUE(drv) << err;
     EXPECT_TRUE(drv->cameras()[0]->uvc().offers(SimUvcSet::CameraControl));
 
@@ -73,11 +73,11 @@ TEST(SimSpec, UvcKeysShapeTheCaptureDevice) {
         {"uvc_fail=0", "bad value '0' for uvc_fail"},
         {"uvc_fail=x", "for uvc_fail"},
     };
-    for (const auto& [spec, text] : bad) {
-        EXPECT_EQ(simDriverFromSpec(spec, {}, err), nullptr) << spec;
-        EXPECT_NE(err.find(text), std::string::npos) << spec << ": " << err;
+    for (const auto& [simOptions, text] : bad) {
+        EXPECT_EQ(simDriverFromOptions(simOptions, {}, err), nullptr) << simOptions;
+        EXPECT_NE(err.find(text), std::string::npos) << simOptions << ": " << err;
     }
-    simDriverFromSpec("bogus=1", {}, err);
+    simDriverFromOptions("bogus=1", {}, err);
     EXPECT_NE(err.find("uvc, uvc_fail"), std::string::npos) << err;
 }
 

@@ -63,9 +63,9 @@ void writeBytes(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-SimCameraRig::SimCameraRig(const std::string& spec) {
+SimCameraRig::SimCameraRig(const std::string& simOptions) {
     std::string error;
-    driver = Sim::simDriverFromSpec(spec, {}, error);
+    driver = Sim::simDriverFromOptions(simOptions, {}, error);
     EXPECT_TRUE(driver) << error;
     if (!driver) return;
     if (!driver->cameras().empty()) {

@@ -45,11 +45,11 @@ private:
 std::string readBytes(const std::string& path);
 void writeBytes(const std::string& path, const std::string& bytes);
 
-// The simulated cameras of a TAVRO_SIM spec ("sensor=OV10823", "cameras=0", ...), the first
+// The simulated cameras of a TAVRO_SIM text ("sensor=OV10823", "cameras=0", ...), the first
 // opened on `sensor` with the 50 ms control time-out and no real waiting, and its request log
 // and I²C write list cleared.
 struct SimCameraRig {
-    explicit SimCameraRig(const std::string& spec = "");
+    explicit SimCameraRig(const std::string& simOptions = "");
 
     std::unique_ptr<Sim::SimDriver> driver;
     std::shared_ptr<Sim::SimCamera> simCamera;

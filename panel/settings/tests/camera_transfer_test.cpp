@@ -55,7 +55,7 @@ public:
 
 // The panel's two table pages on one simulated camera.
 struct Panel {
-    explicit Panel(const std::string& spec = "") : rig(spec) {
+    explicit Panel(const std::string& simOptions = "") : rig(simOptions) {
         owners.add(OwnerId::TabGains, gains);
         owners.add(OwnerId::TabLed, led);
     }
@@ -181,7 +181,7 @@ private:
 };
 
 struct RecordingPanel {
-    explicit RecordingPanel(const std::string& spec) : rig(spec) {
+    explicit RecordingPanel(const std::string& simOptions) : rig(simOptions) {
         for (int i = 0; i < static_cast<int>(OwnerId::Count); ++i) {
             const auto id = static_cast<OwnerId>(i);
             recorders.push_back(

@@ -2,6 +2,6 @@
 
 namespace TVR::SettingsTest {
 
-CameraRig::CameraRig(const std::string& spec) : TestSupport::SimCameraRig(spec) {}
+CameraRig::CameraRig(const std::string& simOptions) : TestSupport::SimCameraRig(simOptions) {}
 
 }  // namespace TVR::SettingsTest

@@ -20,8 +20,8 @@ namespace TVR::SettingsTest {
 
 // One simulated camera, connected, with a store whose messages go to a private log.
 struct CameraRig : TestSupport::SimCameraRig, ControlHost {
-    // `spec` as in TAVRO_SIM, for example "sensor=OV10823".
-    explicit CameraRig(const std::string& spec = "");
+    // `simOptions` as in TAVRO_SIM, for example "sensor=OV10823".
+    explicit CameraRig(const std::string& simOptions = "");
     SettingsStore& settings() override { return store; }
     ImgSensor& camera() override { return *sensor; }
     int updateCounter() const override { return updating; }

@@ -18,9 +18,9 @@
 
 namespace TVR::GuiTest {
 
-// One simulated camera, connected unless the spec says otherwise ("cameras=0").
+// One simulated camera, connected unless the options say otherwise ("cameras=0").
 struct CameraRig : TestSupport::SimCameraRig {
-    explicit CameraRig(const std::string& spec = "");
+    explicit CameraRig(const std::string& simOptions = "");
 
     TestSupport::TempFolder folder;
     PreferencesStorage geometry{folder.file("prefs.ini")};

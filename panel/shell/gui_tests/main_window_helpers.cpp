@@ -48,7 +48,8 @@ TestTab::TestTab(TableValueOwner& model, const PreferencesStorage* geometry, QWi
     initDialog();
 }
 
-MainWindowRig::MainWindowRig(const std::string& spec, bool expert, bool beta) : rig(spec) {
+MainWindowRig::MainWindowRig(const std::string& simOptions, bool expert, bool beta)
+    : rig(simOptions) {
     // The window opens the camera itself.
     rig.sensor.reset();
     preferences.setNumber(PreferenceName::kExpert, expert ? 1 : 0);

@@ -52,7 +52,8 @@ struct TestPages {
 };
 
 struct MainWindowRig {
-    explicit MainWindowRig(const std::string& spec = "", bool expert = false, bool beta = false);
+    explicit MainWindowRig(const std::string& simOptions = "", bool expert = false,
+                           bool beta = false);
     ~MainWindowRig();
 
     // Sends a drop of these files to the window as the desktop would.

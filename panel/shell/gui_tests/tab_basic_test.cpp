@@ -59,9 +59,9 @@ bool waitUntil(const std::function<bool()>& done) {
 }
 
 struct PageRig {
-    explicit PageRig(const std::string& spec, bool tracking = false,
+    explicit PageRig(const std::string& simOptions, bool tracking = false,
                      const std::function<void(CameraRig&)>& before = {})
-        : rig(spec) {
+        : rig(simOptions) {
         preferences.setNumber(PreferenceName::kBase, 10);
         preferences.setNumber(PreferenceName::kSplash, 0);
         preferences.setNumber(PreferenceName::kDevNotify, tracking ? 1 : 0);

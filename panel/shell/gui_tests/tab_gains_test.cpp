@@ -44,8 +44,8 @@ size_t writesTo(const Sim::SimCamera& camera) {
 }
 
 struct GainsPage {
-    explicit GainsPage(const std::string& spec = "", int refreshMs = 500)
-        : rig(spec), model(rig.store, *rig.sensor) {
+    explicit GainsPage(const std::string& simOptions = "", int refreshMs = 500)
+        : rig(simOptions), model(rig.store, *rig.sensor) {
         preferences.setNumber(PreferenceName::kRefresh, refreshMs);
         page = std::make_unique<CTabGains>(model, preferences, &rig.geometry, nullptr);
     }

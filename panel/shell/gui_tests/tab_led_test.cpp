@@ -33,7 +33,8 @@ size_t ledWritesTo(const Sim::SimCamera& camera) {
 }
 
 struct LedPage {
-    explicit LedPage(const std::string& spec = "") : rig(spec), model(rig.store, *rig.sensor) {
+    explicit LedPage(const std::string& simOptions = "")
+        : rig(simOptions), model(rig.store, *rig.sensor) {
         page = std::make_unique<CTabLED>(model, &rig.geometry, nullptr);
     }
     ~LedPage() { page.reset(); }

@@ -38,8 +38,8 @@ size_t patternWritesTo(const Sim::SimCamera& camera) {
 }
 
 struct PatternWindow {
-    explicit PatternWindow(const std::string& spec = "")
-        : rig(spec), model(rig.store, *rig.sensor) {
+    explicit PatternWindow(const std::string& simOptions = "")
+        : rig(simOptions), model(rig.store, *rig.sensor) {
         window = std::make_unique<CTestPatterns>(model, &rig.geometry, nullptr);
     }
     ~PatternWindow() { window.reset(); }

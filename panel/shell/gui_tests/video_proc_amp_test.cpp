@@ -39,7 +39,8 @@ private:
 };
 
 struct PageRig {
-    explicit PageRig(const std::string& spec = "") : rig(spec), source(rig), page(source, nullptr) {
+    explicit PageRig(const std::string& simOptions = "")
+        : rig(simOptions), source(rig), page(source, nullptr) {
         page.show();
     }
     Sim::SimUvcProperty sim(int32_t property) {

@@ -15,11 +15,11 @@
 
 namespace TVR::PanelTest {
 
-// One simulated camera, connected (unless the spec says otherwise), with a store whose
+// One simulated camera, connected (unless the options say otherwise), with a store whose
 // messages go to a private log.
 struct CameraRig : TestSupport::SimCameraRig {
-    // `spec` as in TAVRO_SIM, for example "sensor=OV10823".
-    explicit CameraRig(const std::string& spec = "");
+    // `simOptions` as in TAVRO_SIM, for example "sensor=OV10823".
+    explicit CameraRig(const std::string& simOptions = "");
     std::vector<std::string> newMessages() const { return messagesSince(log, mark); }
     void markLog() { mark = log.firstMessageIndex() + log.messageCount(); }
 

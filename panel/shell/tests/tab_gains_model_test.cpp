@@ -23,7 +23,8 @@ constexpr uint16_t kBinning = 0x3663;  // OV10823
 using M = TabGainsModel;
 
 struct GainsPage {
-    explicit GainsPage(const std::string& spec = "") : rig(spec), model(rig.store, *rig.sensor) {
+    explicit GainsPage(const std::string& simOptions = "")
+        : rig(simOptions), model(rig.store, *rig.sensor) {
         model.finishInitialisation();
     }
     Sim::SimCameraFirmware& fw() { return *rig.firmware; }

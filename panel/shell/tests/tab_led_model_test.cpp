@@ -14,7 +14,8 @@ using L = TabLedModel;
 constexpr uint8_t kFanMask = 1u << FpgaReg::kControlChannel1Bit;
 
 struct LedPage {
-    explicit LedPage(const std::string& spec = "") : rig(spec), model(rig.store, *rig.sensor) {
+    explicit LedPage(const std::string& simOptions = "")
+        : rig(simOptions), model(rig.store, *rig.sensor) {
         model.finishInitialisation();
     }
     Sim::SimCameraFirmware& fw() { return *rig.firmware; }

@@ -40,7 +40,7 @@ public:
 };
 
 struct UvcRig {
-    explicit UvcRig(const std::string& spec = "") : rig(spec) {
+    explicit UvcRig(const std::string& simOptions = "") : rig(simOptions) {
         source =
             SimUvcProperties::find(*rig.driver, simCaptureLocation(*rig.driver, *rig.simCamera));
     }
