@@ -4,10 +4,10 @@
 
 #include "debug_out.h"
 #include "img_sensor.h"
-#include "sensor_registers.h"
 #include "ov10823.h"
 #include "ov48c40.h"
 #include "ov9714.h"
+#include "sensor_registers.h"
 
 namespace TVR {
 
@@ -251,6 +251,18 @@ void IImgSensorChip::groupHoldEndAt(int group, int launchMode) {
 void IImgSensorChip::writeFormat3() {
     constexpr uint8_t kFormat3Value = 0x60;
     m_sensor.writeRegister(SensorReg::kFormat3, kFormat3Value, 0xFF);
+}
+
+bool IImgSensorChip::switchBitMasked(uint16_t reg, int bit, int value) {
+    if (value == -1) return readBit(reg, bit);
+    writeBitMasked(reg, bit, value != 0);
+    return value != 0;
+}
+
+bool IImgSensorChip::switchBitRmw(uint16_t reg, int bit, int value) {
+    if (value == -1) return readBit(reg, bit);
+    writeBitRmw(reg, bit, value != 0);
+    return value != 0;
 }
 
 bool IImgSensorChip::standbySwitchWritingOnRead(int value) {

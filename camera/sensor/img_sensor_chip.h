@@ -112,6 +112,10 @@ protected:
     void writeBitMasked(uint16_t reg, int bit, bool on);
     // Sets a bit by reading the register and writing the whole byte back.
     void writeBitRmw(uint16_t reg, int bit, bool on);
+    // A one-bit switch: -1 reads the bit, anything else writes it (masked or read-modify-write)
+    // and answers the state written.
+    bool switchBitMasked(uint16_t reg, int bit, int value);
+    bool switchBitRmw(uint16_t reg, int bit, int value);
     // The generic multi-register value of a layout, exposure with its low nibble cleared.
     uint32_t layoutValue(int n, int value);
     TestPatternSettings testPatternAt(uint16_t reg, const TestPatternSettings& settings);

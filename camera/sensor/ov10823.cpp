@@ -45,13 +45,9 @@ bool OV10823::sensorSwitch(int n, int value) {
             m_sensor.writeRegister(SensorReg::kFormat2, on ? kMirrorBits : 0, kMirrorBits);
             return on;
         case 2:
-            if (read) return readBit(SensorReg::kFormat1, 2);
-            writeBitMasked(SensorReg::kFormat1, 2, on);
-            return on;
+            return switchBitMasked(SensorReg::kFormat1, 2, value);
         case 3:
-            if (read) return readBit(SensorReg::kIspControl1, 1);
-            writeBitMasked(SensorReg::kIspControl1, 1, on);
-            return on;
+            return switchBitMasked(SensorReg::kIspControl1, 1, value);
         case 4:
         case 5:
             return true;

@@ -58,38 +58,24 @@ bool OV48C40::action(int n) {
 }
 
 bool OV48C40::sensorSwitch(int n, int value) {
-    const bool on = value != 0;
-    const bool read = value == -1;
-    uint16_t reg = 0;
-    int bit = 0;
     switch (n) {
         case 0:
             return standbySwitchWritingOnRead(value);
         case 1:
-            reg = SensorReg::kFormat2, bit = 2;
-            break;
+            return switchBitRmw(SensorReg::kFormat2, 2, value);
         case 2:
-            reg = SensorReg::kFormat1, bit = 2;
-            break;
+            return switchBitRmw(SensorReg::kFormat1, 2, value);
         case 3:
-            reg = SensorReg::kIspControl0, bit = 4;
-            break;
+            return switchBitRmw(SensorReg::kIspControl0, 4, value);
         case 4:
-            reg = SensorReg::kManualControl, bit = 7;
-            break;
+            return switchBitRmw(SensorReg::kManualControl, 7, value);
         case 5:
-            reg = SensorReg::kManualControl, bit = 3;
-            break;
+            return switchBitRmw(SensorReg::kManualControl, 3, value);
         case 6:
-            if (read) return readBit(SensorReg::kTestPatternSeed, 4);
-            writeBitMasked(SensorReg::kTestPatternSeed, 4, on);
-            return on;
+            return switchBitMasked(SensorReg::kTestPatternSeed, 4, value);
         default:
             return IImgSensorChip::sensorSwitch(n, value);
     }
-    if (read) return readBit(reg, bit);
-    writeBitRmw(reg, bit, on);
-    return on;
 }
 
 uint32_t OV48C40::sensorValue(int n, int value) {

@@ -5,8 +5,7 @@
 
 namespace TVR {
 
-namespace {
-}  // namespace
+namespace {}  // namespace
 
 bool OV9714::matchesName(std::string_view name) const {
     return IImgSensorChip::matchesName(name) || name == "OV9714" || name == "OV9750";
@@ -38,33 +37,19 @@ bool OV9714::action(int n) {
 }
 
 bool OV9714::sensorSwitch(int n, int value) {
-    const bool on = value != 0;
-    const bool read = value == -1;
     switch (n) {
         case 0:
             return standbySwitchWritingOnRead(value);
         case 1:
-        case 2: {
-            const int bit = n == 1 ? 0 : 1;
-            if (read) return readBit(SensorReg::kOrientation, bit);
-            writeBitRmw(SensorReg::kOrientation, bit, on);
-            return on;
-        }
+        case 2:
+            return switchBitRmw(SensorReg::kOrientation, n == 1 ? 0 : 1, value);
         case 3:
-            if (read) return readBit(SensorReg::kIspControl0, 4);
-            writeBitRmw(SensorReg::kIspControl0, 4, on);
-            return on;
+            return switchBitRmw(SensorReg::kIspControl0, 4, value);
         case 4:
-        case 5: {
-            const int bit = n == 4 ? 1 : 0;
-            if (read) return readBit(SensorReg::kManualControl, bit);
-            writeBitRmw(SensorReg::kManualControl, bit, on);
-            return on;
-        }
+        case 5:
+            return switchBitRmw(SensorReg::kManualControl, n == 4 ? 1 : 0, value);
         case 6:
-            if (read) return readBit(SensorReg::kTestPatternSeed, 4);
-            writeBitMasked(SensorReg::kTestPatternSeed, 4, on);
-            return on;
+            return switchBitMasked(SensorReg::kTestPatternSeed, 4, value);
         default:
             return IImgSensorChip::sensorSwitch(n, value);
     }
