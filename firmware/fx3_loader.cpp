@@ -79,13 +79,19 @@ int loadFx3Ram(FX3& fx3, std::span<const uint8_t> image) {
     return kRamLoadDone;
 }
 
+std::string fx3ImageProblem(std::span<const uint8_t> image) {
+    const Fx3ImageParse parsed = parseFx3Image(image);
+    if (!parsed.image) return parsed.message;
+    if (!parsed.image->checksumMatches()) return "The image's checksum does not match its data";
+    if (planSpiProgram(image.size()).pieces.empty()) return "The image is too large for the flash";
+    return {};
+}
+
 int programFx3Spi(FX3& fx3, std::span<const uint8_t> image) {
     // The flash is erased first, so an image the FX3 could not boot would leave the camera
     // with no program at all.
-    const Fx3ImageParse parsed = parseFx3Image(image);
-    if (!parsed.image || !parsed.image->checksumMatches()) return kSpiProgramBadImage;
+    if (!fx3ImageProblem(image).empty()) return kSpiProgramBadImage;
     const SpiPlan plan = planSpiProgram(image.size());
-    if (plan.pieces.empty()) return kSpiProgramBadImage;
     for (uint16_t sector = 0; sector < plan.sectors; ++sector) {
         if (!eraseSector(fx3, sector)) return kSpiProgramEraseFailed;
     }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace TVR {
@@ -47,6 +48,10 @@ struct SpiPlan {
 
 // The erase and write steps for an image of `size` bytes; empty for 0 or above kSpiMaxImage.
 SpiPlan planSpiProgram(size_t size);
+
+// Why `image` cannot be programmed ("CY" signature, section bounds, checksum, flash size);
+// empty when it can.
+std::string fx3ImageProblem(std::span<const uint8_t> image);
 
 // Writes every section in verified pieces, checks the stored checksum against the verified
 // data and then starts the program at its entry address.

@@ -3,6 +3,8 @@
 #include <curl/curl.h>
 #include <fmt/format.h>
 
+#include <fstream>
+
 #include <memory>
 #include <mutex>
 
@@ -138,6 +140,31 @@ DownloadResult downloadBytes(std::string_view url, int64_t expectedSize, std::st
         result.error = kSizeMismatchError;
     }
     if (!result.error.empty()) result.bytes.clear();
+    return result;
+}
+
+DownloadResult readImageFile(const std::string& path, int64_t expectedSize) {
+    DownloadResult result;
+    if (expectedSize < 1 || expectedSize > kImageSizeLimit) {
+        result.error = fmt::format("Invalid image size {}", expectedSize);
+        return result;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        result.error = fmt::format("Can't open the file [{}]", path);
+        return result;
+    }
+    const auto expected = static_cast<size_t>(expectedSize);
+    result.bytes.resize(expected + 1);
+    in.read(reinterpret_cast<char*>(result.bytes.data()),
+            static_cast<std::streamsize>(result.bytes.size()));
+    // One byte of room beyond the size tells a file that grew from an exact one.
+    if (static_cast<size_t>(in.gcount()) != expected) {
+        result.error = kSizeMismatchError;
+        result.bytes.clear();
+        return result;
+    }
+    result.bytes.resize(expected);
     return result;
 }
 

@@ -48,4 +48,7 @@ FetchResult httpFetchText(std::string_view url, std::string_view agent = kLibrar
 DownloadResult downloadBytes(std::string_view url, int64_t expectedSize,
                              std::string_view agent = kLibraryAgent);
 
+// The same result for a local file read directly (no URL, so any name a user can type works).
+DownloadResult readImageFile(const std::string& path, int64_t expectedSize);
+
 }  // namespace TVR

@@ -97,6 +97,10 @@ struct UpgradeJob::State {
     UpgradeObserver& observer;
     uint8_t deviceCount = 0;
     std::string devicePath;
+    // The USB port of the camera the job was started on. It stays the same when the camera
+    // re-enumerates under the boot loader's product id, so the job follows the camera by it and
+    // never turns to another camera on the bus.
+    std::string location;
     std::vector<uint8_t> image;
 
     // The flags the worker and the status thread share.
@@ -209,9 +213,11 @@ struct UpgradeJob::State {
     bool programFpga();
     bool programFx3();
     bool finish();
+    bool checkFx3Image();
+    bool isOurCamera(const std::string& path, uint8_t count);
     bool findBootLoader();
-    void waitForBootup(bool adoptPath);
-    void reconnect(bool adoptPath);
+    void waitForBootup();
+    void reconnect();
 };
 
 void UpgradeJob::State::workerMain() {
@@ -258,6 +264,9 @@ bool UpgradeJob::State::procedure() {
     }
     progress(5);
     if (!loadImage()) return false;
+    // Entering the boot loader invalidates the flash: a file that is no FX3 program must be
+    // refused before anything is sent to the camera.
+    if (options.target == UpgradeTarget::Fx3 && !checkFx3Image()) return false;
     progress(10);
     log("Increase control EP's timeout to 750ms");
     uint32_t previousTimeout = 0;
@@ -285,13 +294,18 @@ bool UpgradeJob::State::loadImage() {
                               : "Please make sure the file is accessible and try again";
     std::string url;
     int64_t size = 0;
+    std::filesystem::path file;
     if (server) {
         url = DownloadServer(options.serverBase).url(options.path);
         size = options.size;
     } else {
-        url = "file://" + options.path;
+        // A local file is read directly: a relative path, or one with a space, '#' or '%',
+        // is no valid file URL. The step line still names it as one.
         std::error_code ec;
-        const uintmax_t fileSize = std::filesystem::file_size(options.path, ec);
+        file = std::filesystem::absolute(options.path, ec);
+        if (ec) file = options.path;
+        url = "file://" + file.string();
+        const uintmax_t fileSize = std::filesystem::file_size(file, ec);
         size = ec ? 0 : static_cast<int64_t>(std::min<uintmax_t>(fileSize, INT64_MAX));
         if (size < 1) {
             log("Error");
@@ -300,7 +314,7 @@ bool UpgradeJob::State::loadImage() {
         }
     }
     log(fmt::format("Loading firmware file ({} bytes) from {}", size, url), true);
-    DownloadResult got = downloadBytes(url, size);
+    DownloadResult got = server ? downloadBytes(url, size) : readImageFile(file.string(), size);
     if (!got.ok()) {
         log("Error");
         if (got.error == kSizeMismatchError) log(kSizeMismatchError);
@@ -310,6 +324,24 @@ bool UpgradeJob::State::loadImage() {
     log("OK");
     image = std::move(got.bytes);
     return true;
+}
+
+bool UpgradeJob::State::checkFx3Image() {
+    log("Checking the FX3 image", true);
+    const std::string problem = fx3ImageProblem(image);
+    if (problem.empty()) {
+        log("OK");
+        return true;
+    }
+    log("Error");
+    log(problem);
+    return false;
+}
+
+bool UpgradeJob::State::isOurCamera(const std::string& path, uint8_t count) {
+    if (!location.empty()) return fx3.driver().location(path) == location;
+    // A backend that knows no ports: the recorded path, or the only camera there is.
+    return path == devicePath || (count == 1 && deviceCount == 1);
 }
 
 bool UpgradeJob::State::programFpga() {
@@ -366,6 +398,7 @@ bool UpgradeJob::State::findBootLoader() {
         if (round > 0 && !pause(options.timing.bootLoaderRound)) return false;
         const uint8_t count = fx3.deviceCount();
         for (uint8_t i = 0; i < count; ++i) {
+            if (!isOurCamera(fx3.devicePath(i), count)) continue;
             bool selected = false;
             {
                 std::lock_guard camera(cameraMutex);
@@ -392,8 +425,14 @@ bool UpgradeJob::State::programFx3() {
                 return false;
             }
             log("OK");
-            waitForBootup(true);
+            waitForBootup();
             if (isAborted()) return false;
+            // Whatever answers now must be the camera that was bootstrapped.
+            if (!fx3.connected() || !isOurCamera(fx3.device().path(), fx3.deviceCount())) {
+                log("Enable SPI flash for writing", true);
+                log("Error");
+                return false;
+            }
         }
         log("Enable SPI flash for writing", true);
         if (!fx3.spiEnable()) {
@@ -437,22 +476,22 @@ bool UpgradeJob::State::finish() {
         log("Resetting FX3 to initialize the new firmware code", true);
         log(fx3.reset() ? "OK" : "Error");
     }
-    waitForBootup(false);
+    waitForBootup();
     progress(100);
     return !isAborted();
 }
 
-void UpgradeJob::State::waitForBootup(bool adoptPath) {
+void UpgradeJob::State::waitForBootup() {
     if (!pause(options.timing.bootWait)) return;
     clearIndicators();
-    reconnect(adoptPath);
+    reconnect();
     if (isAborted()) return;
     wait([this](uint16_t) { return fx3.connected(); }, {}, kBootUpTicks);
 }
 
-void UpgradeJob::State::reconnect(bool adoptPath) {
-    // The program a boot loader started returns under its own path, not the boot loader's.
-    if (adoptPath) devicePath.clear();
+void UpgradeJob::State::reconnect() {
+    // The program a boot loader started returns under its own path, not the boot loader's,
+    // but at the same port.
     for (int attempt = 1; attempt <= kReconnectAttempts; ++attempt) {
         log(fmt::format("Reconnect attempt #{}", attempt), true);
         {
@@ -462,9 +501,8 @@ void UpgradeJob::State::reconnect(bool adoptPath) {
                 probe = std::make_unique<FX3>(fx3.driver(), true, kReconnectOpenTimeoutMs);
             }
             const uint8_t count = probe->deviceCount();
-            if (devicePath.empty() && count > 0) devicePath = probe->devicePath(0);
-            for (uint8_t i = 0; i < count && !devicePath.empty(); ++i) {
-                if (probe->devicePath(i) != devicePath) continue;
+            for (uint8_t i = 0; i < count; ++i) {
+                if (!isOurCamera(probe->devicePath(i), count)) continue;
                 if (!pause(options.timing.reconnectSettle)) return;
                 bool selected = false;
                 {
@@ -482,7 +520,8 @@ void UpgradeJob::State::reconnect(bool adoptPath) {
         log("Timed out");
         if (!pause(options.timing.reconnectRetry)) return;
     }
-    if (fx3.deviceCount() == deviceCount) {
+    // Device 0 can only be this camera when it is the one camera there was and is.
+    if (deviceCount == 1 && fx3.deviceCount() == deviceCount) {
         log("Alternative connection attempt", true);
         bool selected = false;
         {
@@ -500,7 +539,10 @@ void UpgradeJob::State::reconnect(bool adoptPath) {
 UpgradeJob::UpgradeJob(FX3& fx3, UpgradeOptions options, UpgradeObserver& observer)
     : m_state(std::make_shared<State>(fx3, std::move(options), observer)) {
     m_state->deviceCount = fx3.deviceCount();
-    if (fx3.connected()) m_state->devicePath = fx3.device().path();
+    if (fx3.connected()) {
+        m_state->devicePath = fx3.device().path();
+        m_state->location = fx3.device().location();
+    }
 }
 
 UpgradeJob::~UpgradeJob() {

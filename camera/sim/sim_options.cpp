@@ -187,6 +187,8 @@ const std::vector<SimOptionKey>& builtinSimKeys() {
                   [](int64_t n, SimSetup& s) { s.upgrade.unplugAtWrite = int32_t(n); }),
         numberKey("stall_write", 0, 1'000'000'000,
                   [](int64_t n, SimSetup& s) { s.upgrade.stallAtWrite = int32_t(n); }),
+        numberKey("corrupt_readback", 0, 1'000'000'000,
+                  [](int64_t n, SimSetup& s) { s.upgrade.corruptReadbacks = int32_t(n); }),
         SimOptionKey{"uvc", "full|procamp|none",
                      [](const std::string& v, SimSetup& s, std::string& err) {
                          if (v == "full") {

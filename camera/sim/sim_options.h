@@ -44,7 +44,8 @@ struct SimOptionKey {
 // side: reset_ms (re-enumeration time), erase_ms (flash erase busy time), config_ms (FPGA
 // configuration stage time), flash (valid, or invalid to start in the boot loader), fault
 // (none, erase, crc or erase,crc), unplug_write and stall_write (the programming write, from 0,
-// during which the camera leaves or that stalls); and of the capture side: uvc (full, procamp
+// during which the camera leaves or that stalls), corrupt_readback (that many boot-loader RAM
+// reads return an altered byte); and of the capture side: uvc (full, procamp
 // for a capture device without camera-control properties, none for one without properties)
 // and uvc_fail (from 1: that UVC property call and every later one fails).
 const std::vector<SimOptionKey>& builtinSimKeys();

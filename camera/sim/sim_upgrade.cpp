@@ -107,9 +107,10 @@ uint16_t SimUpgrade::Impl::status() const {
     if (!arrived) return st;
     const auto a = *arrived;
     if (t >= a + stage) st |= kProgramOk;
-    if (t >= a + 2 * stage) st |= crcOk ? kVerifyOk : kCrcError;
+    if (t >= a + 2 * stage && crcOk) st |= kVerifyOk;
     if (t >= a + 3 * stage && crcOk) st |= kProgramSwOk;
-    if (t >= a + 4 * stage) st |= kNotBusy | kDone;
+    // A failed CRC is known only when the configuration ends, so it comes with "Config done".
+    if (t >= a + 4 * stage) st |= kNotBusy | kDone | (crcOk ? 0 : kCrcError);
     return st;
 }
 
@@ -130,6 +131,10 @@ bool SimUpgrade::Impl::ramRequest(const SetupPacket& s, std::span<uint8_t> data,
         if (data.empty() || data.size() > kMaxPiece || !inRam(address, data.size())) return false;
         const size_t at = address - kSimFx3RamBase;
         std::copy_n(ram.begin() + static_cast<std::ptrdiff_t>(at), data.size(), data.begin());
+        if (config.corruptReadbacks > 0) {
+            --config.corruptReadbacks;
+            data[data.size() / 2] ^= 0x5A;
+        }
         actual = static_cast<uint32_t>(data.size());
         return true;
     }

@@ -25,8 +25,9 @@
 //   "Initialize OK", "Check ID OK", "Erase SW OK", and eraseMs later "Erase OK". Only then is
 //   a bitstream accepted on 0x05 (else it stalls); one with an unknown header gives
 //   "Program error". Once the length its header names has arrived, the FPGA runs the new
-//   version and every configStageMs "Program OK", "Verify OK" (or "CRC error"),
-//   "Program SW OK", then "Config not busy" with "Config done". After a CRC error the FPGA
+//   version and every configStageMs "Program OK", "Verify OK", "Program SW OK", then "Config
+//   not busy" with "Config done" (with a failed CRC: no "Verify OK" nor "Program SW OK", and
+//   "CRC error" arrives together with "Config done"). After a CRC error the FPGA
 //   keeps its version until the next reset, when its flash no longer configures it (version
 //   word 0).
 
@@ -77,6 +78,8 @@ struct SimUpgradeConfig {
     // camera leaves during write number unplugAtWrite, or write number stallAtWrite stalls.
     int32_t unplugAtWrite = -1;
     int32_t stallAtWrite = -1;
+    // The next N reads of boot-loader RAM return one byte altered (a bad cable or RAM).
+    int32_t corruptReadbacks = 0;
     SimClock clock;  // empty: std::chrono::steady_clock::now
 };
 

@@ -120,6 +120,39 @@ TEST(Fx3Loader, RamLoadRetriesAPieceAndGivesUpAfterThreeAttempts) {
     EXPECT_FALSE(unplugged.upgrade->runningFromRam());
 }
 
+// A read-back that differs from what was written is a failed attempt: the piece is written
+// again, and after three differing read-backs the load stops without starting anything.
+TEST(Fx3Loader, RamLoadVerifiesEachPieceByItsReadBack) {
+    const std::vector<uint8_t> image = Sim::buildSimFx3Image(325);
+    {
+        Sim::SimUpgradeConfig config = Camera::bootLoader();
+        config.corruptReadbacks = 1;
+        Camera cam(config);
+        ASSERT_EQ(loadFx3Ram(cam.fx3, image), kRamLoadDone);
+        const auto boot = cam.requests(VR_BOOTLOADER);
+        ASSERT_GE(boot.size(), 4u);
+        // write, read (altered), write again, read.
+        EXPECT_FALSE(boot[0].isIn());
+        EXPECT_TRUE(boot[1].isIn());
+        EXPECT_FALSE(boot[2].isIn());
+        EXPECT_TRUE(boot[3].isIn());
+        EXPECT_EQ(addressOf(boot[0]), addressOf(boot[2]));
+        EXPECT_TRUE(eventually([&cam] { return cam.upgrade->runningFromRam(); }));
+        EXPECT_EQ(cam.firmware->fx3Version(), Sim::simFx3VersionForBuild(325));
+    }
+    {
+        Sim::SimUpgradeConfig config = Camera::bootLoader();
+        config.corruptReadbacks = 3;
+        Camera cam(config);
+        EXPECT_EQ(loadFx3Ram(cam.fx3, image), kRamLoadWriteFailed);
+        const auto boot = cam.requests(VR_BOOTLOADER);
+        ASSERT_EQ(boot.size(), 6u);
+        for (const auto& r : boot) EXPECT_EQ(addressOf(r), addressOf(boot[0]));
+        EXPECT_TRUE(cam.upgrade->bootLoaderRunning());
+        EXPECT_FALSE(cam.upgrade->runningFromRam());
+    }
+}
+
 TEST(Fx3Loader, BadImagesAreRefused) {
     Camera cam(Camera::bootLoader());
 

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -23,6 +24,7 @@
 #include "sim_images.h"
 #include "sim_upgrade.h"
 #include "test_server.h"
+#include "usb_device.h"
 #include "usb_ids.h"
 #include "vendor_requests.h"
 
@@ -61,6 +63,7 @@ Sim::SimClock leapingClock() {
 
 struct Recorder : UpgradeObserver {
     void logText(const std::string& text) override {
+        if (onText) onText(text);
         std::lock_guard lock(mutex);
         log += text;
         if (job != nullptr) updatesAt.emplace_back(text, job->statusUpdates());
@@ -108,6 +111,8 @@ struct Recorder : UpgradeObserver {
     mutable std::mutex mutex;
     std::condition_variable changedCv;
     const UpgradeJob* job = nullptr;
+    // Called on the worker with each text before it is recorded.
+    std::function<void(const std::string&)> onText;
     // Holding the status thread: after the line holdAfter, an update with a bit of holdMask
     // waits until the line holdUntil arrives.
     std::optional<std::string> holdAfter;
@@ -373,42 +378,103 @@ TEST(UpgradeJob, FpgaUnplugDuringTheTransferFails) {
                          "\r\nFirmware upgrade failed\r\n"));
 }
 
-// The RAM-only load from a camera already in its boot loader; the program comes back under the
-// runtime's path, not the boot loader's the job recorded.
-TEST(UpgradeJob, RamImageWithWrongChecksumIsRefusedBeforeTheStart) {
-    Camera cam(Camera::inBootLoader());
-    TempDir dir;
-    const auto image = Sim::buildSimFx3Image(44, true);
-    UpgradeRun run(cam.fx3, UpgradeTarget::Fx3, dir.write("fx3.img", image), true);
-    EXPECT_FALSE(run.finish());
-    run.job.reset();
-
-    const std::string log = run.recorder.text();
-    EXPECT_TRUE(contains(log,
-                         "BootLoader running...... OK\r\n"
-                         "Programming FX3 RAM... Error\r\nError\r\n"))
-        << log;
-    std::string error;
-    const auto info = Sim::parseSimFx3Image(image, error);
-    ASSERT_TRUE(info);
-    size_t pieces = 0;
-    for (const auto& s : info->sections)
-        pieces += (s.length + FX3::kBootLoaderChunk - 1) / FX3::kBootLoaderChunk;
-    size_t writes = 0;
-    size_t starts = 0;
-    for (const auto& r : cam.camera->requests()) {
-        if (r.kind != Sim::SimRequestRecord::Kind::Control || r.setup.bRequest != VR_BOOTLOADER ||
-            r.setup.isIn()) {
-            continue;
+// Requests that change a camera: boot-loader writes and start, flash erase and writes, reset,
+// entering the boot loader.
+size_t changingRequests(const Sim::SimCamera& camera) {
+    size_t n = 0;
+    for (const auto& r : camera.requests()) {
+        if (r.kind != Sim::SimRequestRecord::Kind::Control || r.setup.isIn()) continue;
+        switch (r.setup.bRequest) {
+            case VR_BOOTLOADER:
+            case VR_SPI_ERASE:
+            case VR_SPI_WRITE:
+            case VR_SPI_ENABLE:
+            case VR_RESET:
+            case VR_ENTER_BOOTLOADER:
+                ++n;
+                break;
+            default:
+                break;
         }
-        (r.setup.wLength == 0 ? starts : writes) += 1;
     }
-    EXPECT_EQ(writes, pieces);
-    EXPECT_EQ(starts, 0u);
-    EXPECT_TRUE(cam.upgrade->bootLoaderRunning());
+    return n;
 }
 
-TEST(UpgradeJob, AlternativeAttemptFindsAMovedCameraOnlyWhenTheCountIsUnchanged) {
+// A file that is no FX3 program (no "CY", cut short, wrong checksum) is refused after loading
+// it, before any request that changes the camera, on every FX3 path: entering the boot loader
+// would leave a camera whose flash no longer starts.
+TEST(UpgradeJob, Fx3FilesThatAreNoProgramAreRefusedBeforeTheCameraIsChanged) {
+    std::vector<uint8_t> junk(200000, 0x5A);
+    std::vector<uint8_t> cut = Sim::buildSimFx3Image(45);
+    cut.resize(cut.size() / 2);
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        const char* reason;
+    } files[] = {
+        {"junk.img", junk, "The image has no \"CY\" signature"},
+        {"cut.img", cut, "The section at"},
+        {"sum.img", Sim::buildSimFx3Image(44, true), "The image's checksum does not match"},
+    };
+    for (const auto& f : files) {
+        for (const bool inBootLoader : {false, true}) {
+            for (const bool ramOnly : {false, true}) {
+                Camera cam(inBootLoader ? Camera::inBootLoader() : Sim::SimUpgradeConfig{});
+                const uint32_t versionBefore = cam.firmware->fx3Version();
+                TempDir dir;
+                UpgradeRun run(cam.fx3, UpgradeTarget::Fx3, dir.write(f.name, f.bytes), ramOnly);
+                EXPECT_FALSE(run.finish());
+                run.job.reset();
+                const std::string log = run.recorder.text();
+                EXPECT_TRUE(contains(log, "Checking the FX3 image... Error\r\n" +
+                                              std::string(f.reason)))
+                    << f.name << "\n"
+                    << log;
+                EXPECT_TRUE(contains(log, "\r\nFirmware upgrade failed\r\n"));
+                EXPECT_FALSE(contains(log, "Increase control EP's timeout"));
+                EXPECT_EQ(changingRequests(*cam.camera), 0u) << f.name;
+                EXPECT_EQ(cam.upgrade->bootLoaderRunning(), inBootLoader) << f.name;
+                EXPECT_EQ(cam.firmware->fx3Version(), versionBefore);
+            }
+        }
+    }
+}
+
+// A local file is read directly, so relative names and names a URL would misread work.
+TEST(UpgradeJob, LocalFilesLoadByAnyName) {
+    TempDir dir;
+    fs::create_directories(fs::path(dir.path) / "sub");
+    const auto image = Sim::buildSimFpgaImage(71);
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir.path);
+    const struct {
+        const char* file;
+        const char* given;
+    } names[] = {{"fpga.bin", "fpga.bin"},
+                 {"with space #1.bin", "with space #1.bin"},
+                 {"100%20.bin", "100%20.bin"},
+                 {"q?.bin", "sub/../q?.bin"}};
+    for (const auto& n : names) {
+        dir.write(n.file, image);
+        Sim::SimUpgradeConfig cfg;
+        cfg.clock = leapingClock();
+        Camera cam(cfg);
+        UpgradeRun run(cam.fx3, UpgradeTarget::Fpga, n.given);
+        EXPECT_TRUE(run.finish()) << n.given << "\n" << run.recorder.text();
+        run.job.reset();
+        EXPECT_TRUE(contains(run.recorder.text(), "bytes) from file://" +
+                                                      (fs::path(dir.path) / n.given).string() +
+                                                      "... OK\r\n"))
+            << run.recorder.text();
+        EXPECT_EQ(cam.firmware->fpgaVersion(), Sim::simFpgaVersionForBuild(71));
+    }
+    fs::current_path(previous);
+}
+
+// The camera comes back at its own port under the runtime's path, not the boot loader's the
+// job recorded; a camera that came back at another port is taken only when it is the one
+// camera there was and is.
+TEST(UpgradeJob, ReconnectFollowsThePortAndTheAlternativeAttemptOnlyALoneCamera) {
     {
         Camera cam(Camera::inBootLoader());
         const std::string bootLoaderPath = cam.driver.pathOf(*cam.camera);
@@ -417,16 +483,42 @@ TEST(UpgradeJob, AlternativeAttemptFindsAMovedCameraOnlyWhenTheCountIsUnchanged)
                        true);
         EXPECT_TRUE(run.finish());
         run.job.reset();
-        const std::string log = run.recorder.text();
+        const std::string log = reconnectsFolded(run.recorder.text());
         EXPECT_NE(cam.driver.pathOf(*cam.camera), bootLoaderPath);
-        EXPECT_TRUE(contains(log,
-                             "Reconnect attempt #11... Timed out\r\n"
-                             "Alternative connection attempt... OK\r\n"))
+        EXPECT_TRUE(contains(log, "Initializing the new firmware code... OK\r\n<reconnected>\r\n"))
             << log;
+        EXPECT_FALSE(contains(log, "Alternative connection attempt"));
         EXPECT_TRUE(cam.fx3.connected());
         EXPECT_TRUE(cam.upgrade->runningFromRam());
-        EXPECT_EQ(cam.fx3.versionFX3().shortText().empty(), false);
         EXPECT_EQ(cam.firmware->fx3Version(), Sim::simFx3VersionForBuild(61));
+    }
+    for (const bool alone : {true, false}) {
+        // The camera leaves with the reset and another one appears at another port.
+        Sim::SimUpgradeConfig cfg;
+        cfg.clock = leapingClock();
+        Camera cam(cfg);
+        std::shared_ptr<Sim::SimCamera> other;
+        if (!alone) other = cam.driver.addCamera();
+        TempDir dir;
+        UpgradeRun run(cam.fx3, UpgradeTarget::Fpga, dir.write("fpga.bin", Sim::buildSimFpgaImage(3)));
+        run.recorder.onText = [&](const std::string& text) {
+            if (text != "Resetting FX3 to initialize the new firmware code... ") return;
+            cam.driver.unplug(cam.camera);
+            Sim::SimCameraConfig moved;
+            moved.location = "2-4";
+            cam.driver.addCamera(moved);
+        };
+        EXPECT_TRUE(run.finish());
+        run.job.reset();
+        const std::string log = run.recorder.text();
+        EXPECT_TRUE(contains(log, "Reconnect attempt #11... Timed out\r\n")) << log;
+        if (alone) {
+            EXPECT_TRUE(contains(log, "Alternative connection attempt... OK\r\n")) << log;
+            EXPECT_EQ(cam.fx3.device().location(), "2-4");
+        } else {
+            EXPECT_FALSE(contains(log, "Alternative connection attempt")) << log;
+            EXPECT_TRUE(contains(log, "Too many attempts to reconnect, giving up now\r\n"));
+        }
     }
     {
         Camera cam(Camera::inBootLoader());
@@ -438,16 +530,72 @@ TEST(UpgradeJob, AlternativeAttemptFindsAMovedCameraOnlyWhenTheCountIsUnchanged)
         o.timing = fastTiming();
         Recorder recorder;
         UpgradeJob job(cam.fx3, o, recorder);
-        // A second camera arrives after the job recorded the count.
+        // A second camera arrives after the job recorded the count; ours returns at its port.
         cam.driver.addCamera();
         job.start();
         EXPECT_TRUE(job.waitFinished());
-        const std::string log = recorder.text();
-        EXPECT_TRUE(contains(log,
-                             "Reconnect attempt #11... Timed out\r\n"
-                             "Too many attempts to reconnect, giving up now\r\n"))
-            << log;
-        EXPECT_FALSE(contains(log, "Alternative connection attempt"));
+        EXPECT_EQ(cam.fx3.device().path(), cam.driver.pathOf(*cam.camera));
+    }
+}
+
+// Two cameras on the bus, the one upgraded first or second, the other in its boot loader or
+// running: only the target's flash and version change, whatever state the other is in.
+TEST(UpgradeJob, WithTwoCamerasOnlyTheChosenOneIsProgrammed) {
+    enum class Mode { FlashFromBootLoader, FlashFromRuntime, RamOnly };
+    for (const Mode mode : {Mode::FlashFromBootLoader, Mode::FlashFromRuntime, Mode::RamOnly}) {
+        for (const int target : {0, 1}) {
+            for (const bool otherInBootLoader : {false, true}) {
+                SCOPED_TRACE(::testing::Message() << "mode " << static_cast<int>(mode) << " target "
+                                                  << target << " other in boot loader "
+                                                  << otherInBootLoader);
+                Sim::SimDriver driver;
+                std::shared_ptr<Sim::SimCamera> cams[2];
+                std::shared_ptr<Sim::SimCameraFirmware> fws[2];
+                std::shared_ptr<Sim::SimUpgrade> ups[2];
+                for (int i = 0; i < 2; ++i) {
+                    Sim::SimCameraConfig cc;
+                    cc.location = "1-" + std::to_string(i + 1);
+                    cams[i] = driver.addCamera(cc);
+                    fws[i] = std::make_shared<Sim::SimCameraFirmware>();
+                    cams[i]->setFirmware(fws[i]);
+                    Sim::SimUpgradeConfig uc;
+                    uc.resetMs = 5;
+                    uc.eraseMs = 2;
+                    uc.configStageMs = 1;
+                    uc.flashValid = i == target ? mode != Mode::FlashFromBootLoader
+                                                : !otherInBootLoader;
+                    ups[i] = Sim::SimUpgrade::install(driver, cams[i], uc);
+                }
+                FX3 fx3{driver, false, 200};
+                ASSERT_TRUE(eventually([&] {
+                    return fx3.deviceCount() == 2 &&
+                           fx3.selectDevice(static_cast<uint8_t>(target)) &&
+                           fx3.device().location() == "1-" + std::to_string(target + 1);
+                }));
+                const int other = 1 - target;
+                const auto otherFlash = ups[other]->flash(0, 256 * 1024);
+                const uint32_t otherVersion = fws[other]->fx3Version();
+                const bool otherBootLoader = ups[other]->bootLoaderRunning();
+                cams[other]->clearRequests();
+
+                TempDir dir;
+                const auto image = Sim::buildSimFx3Image(140);
+                UpgradeRun run(fx3, UpgradeTarget::Fx3, dir.write("fx3.img", image),
+                               mode == Mode::RamOnly);
+                EXPECT_TRUE(run.finish()) << run.recorder.text();
+                run.job.reset();
+
+                EXPECT_EQ(fws[target]->fx3Version(), Sim::simFx3VersionForBuild(140));
+                if (mode != Mode::RamOnly) {
+                    EXPECT_EQ(ups[target]->flash(0, static_cast<uint32_t>(image.size())), image);
+                }
+                EXPECT_EQ(fx3.device().location(), "1-" + std::to_string(target + 1));
+                EXPECT_EQ(ups[other]->flash(0, 256 * 1024), otherFlash);
+                EXPECT_EQ(fws[other]->fx3Version(), otherVersion);
+                EXPECT_EQ(ups[other]->bootLoaderRunning(), otherBootLoader);
+                EXPECT_EQ(changingRequests(*cams[other]), 0u);
+            }
+        }
     }
 }
 
