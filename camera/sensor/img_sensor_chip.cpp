@@ -265,10 +265,13 @@ bool IImgSensorChip::switchBitRmw(uint16_t reg, int bit, int value) {
     return value != 0;
 }
 
-bool IImgSensorChip::standbySwitchWritingOnRead(int value) {
+bool IImgSensorChip::standbySwitch(int value) {
+    // Asking must not change the sensor: a write here would stop the video of every caller
+    // that only wants to know, such as a settings load.
+    if (value == -1) return !readBit(SensorReg::kModeSelect, 0);
     const bool on = value != 0;
     writeBitMasked(SensorReg::kModeSelect, 0, !on);
-    return value == -1 ? !readBit(SensorReg::kModeSelect, 0) : on;
+    return on;
 }
 
 int IImgSensorBase::maxValue(int n) const {

@@ -122,9 +122,9 @@ protected:
     void softwareReset();
     // Action 2 of the OV9714 family and the OV48C40: the format register they share.
     void writeFormat3();
-    // Switch 0 (standby) of the OV9714 family and the OV48C40, with the chips' documented quirk:
-    // asking for the state also writes it.
-    bool standbySwitchWritingOnRead(int value);
+    // Switch 0 (standby: 0x0100 bit 0 clear) of the OV9714 family and the OV48C40; -1 only
+    // reads the register.
+    bool standbySwitch(int value);
     // Group hold on 0x3208 as most chips do it: only the outermost begin and end write.
     void groupHoldBeginAt(int group);
     void groupHoldEndAt(int group, int launchMode);

@@ -60,7 +60,7 @@ bool OV48C40::action(int n) {
 bool OV48C40::sensorSwitch(int n, int value) {
     switch (n) {
         case 0:
-            return standbySwitchWritingOnRead(value);
+            return standbySwitch(value);
         case 1:
             return switchBitRmw(SensorReg::kFormat2, 2, value);
         case 2:

@@ -39,7 +39,7 @@ bool OV9714::action(int n) {
 bool OV9714::sensorSwitch(int n, int value) {
     switch (n) {
         case 0:
-            return standbySwitchWritingOnRead(value);
+            return standbySwitch(value);
         case 1:
         case 2:
             return switchBitRmw(SensorReg::kOrientation, n == 1 ? 0 : 1, value);

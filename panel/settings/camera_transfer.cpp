@@ -192,13 +192,12 @@ LoadOutcome CameraTransfer::loadSettingsAndPush(const std::string& path) {
     };
     pushRange(0, kStreamingFirst);
     {
-        // The sensor pages are pushed with switch 0 on; it is put back when it had been off.
-        const bool wasStreaming = m_camera.chip().sensorSwitch(kSwitchStandby, -1);
-        if (!wasStreaming) m_camera.chip().sensorSwitch(kSwitchStandby, 1);
+        // The sensor pages are pushed with the sensor streaming, and a sensor found in standby
+        // is put back there, so a load leaves the video as it found it.
+        const bool wasStandby = m_camera.chip().sensorSwitch(kSwitchStandby, -1);
+        if (wasStandby) m_camera.chip().sensorSwitch(kSwitchStandby, 0);
         pushRange(kStreamingFirst, kStreamingEnd);
-        if (!wasStreaming && m_camera.connected()) {
-            m_camera.chip().sensorSwitch(kSwitchStandby, 0);
-        }
+        if (wasStandby && m_camera.connected()) m_camera.chip().sensorSwitch(kSwitchStandby, 1);
     }
     pushRange(kStreamingEnd, std::size(kLoad));
 

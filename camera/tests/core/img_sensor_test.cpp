@@ -264,8 +264,12 @@ TEST(ImgSensor, SwitchesAndActions) {
     EXPECT_EQ(s.reg(0x3811), 1);
     EXPECT_EQ(s.reg(0x3813), 0);
 
-    // Asking for standby writes it, as the chip's firmware has always done.
+    // Asking for standby only reads the mode register.
     s.poke(0x0100, 0x01);
+    EXPECT_FALSE(chip.sensorSwitch(kSwitchStandby, -1));
+    EXPECT_EQ(s.reg(0x0100), 0x01);
+    EXPECT_TRUE(chip.sensorSwitch(kSwitchStandby, 1));
+    EXPECT_EQ(s.reg(0x0100), 0x00);
     EXPECT_TRUE(chip.sensorSwitch(kSwitchStandby, -1));
     EXPECT_EQ(s.reg(0x0100), 0x00);
     chip.sensorSwitch(kSwitchStandby, 0);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "sensor/img_sensor_chip.h"
 #include "settings_test_helpers.h"
 #include "table_value_owner.h"
 
@@ -108,11 +109,9 @@ TEST(CameraTransfer, ReadSaveLoadAndPushCopiesOneCameraToAnother) {
     EXPECT_TRUE(b.prompter.questions.empty());
     EXPECT_EQ(b.rig.store.filePath(), path);
 
-    // Reading switch 0 writes the mode register on this chip, so it is not compared.
     Strings differences;
     for (uint32_t reg = 0; reg <= kLastSensorRegister; ++reg) {
         const auto r = static_cast<uint16_t>(reg);
-        if (r == kModeSelect) continue;
         if (fa.sensorRegister(r) != fb.sensorRegister(r)) {
             differences.push_back(std::to_string(reg));
         }
@@ -160,8 +159,8 @@ public:
         : m_id(id), m_steps(steps), m_rig(rig), m_window(window) {}
     void readState() override { m_steps.emplace_back(ownerName(m_id)); }
     void loadFromStore() override {
-        const bool standbyBit = (m_rig.firmware->sensorRegister(kModeSelect) & 1) != 0;
-        m_steps.push_back(std::string(ownerName(m_id)) + (standbyBit ? "" : " (switch 0 on)") +
+        const bool streaming = (m_rig.firmware->sensorRegister(kModeSelect) & 1) != 0;
+        m_steps.push_back(std::string(ownerName(m_id)) + (streaming ? "" : " (standby)") +
                           " counter " + std::to_string(m_counter));
     }
     void updateControls() override {
@@ -232,34 +231,59 @@ TEST(CameraTransfer, ReadAllAndPushAllVisitTheirOwnLists) {
     EXPECT_EQ(p.steps, push);
 }
 
-TEST(CameraTransfer, LoadHoldsSwitchZeroOnForTheSensorPagesAndPicksTheFirmwaresDialog) {
+TEST(CameraTransfer, LoadStreamsForTheSensorPagesAndPicksTheFirmwaresDialog) {
     TestSupport::TempFolder dir;
     const std::string path = dir.file("ov10823.qcf");
     TestSupport::writeBytes(path, "S.SENSOR_MODEL=OV10823\r\n");
     RecordingPanel p("sensor=OV10823;fx3=72");
-    // Streaming: switch 0 reads off.
-    p.rig.firmware->setSensorRegister(kModeSelect, 1);
+    // In standby: the sensor pages are pushed streaming, and the standby comes back after.
+    p.rig.firmware->setSensorRegister(kModeSelect, 0);
     ASSERT_EQ(p.transfer.loadSettingsAndPush(path), LoadOutcome::Pushed);
-    const Strings expected = {"CTabBasic counter 0",
-                              "CTabGains (switch 0 on) counter 0",
+    const Strings expected = {"CTabBasic (standby) counter 0",
+                              "CTabGains counter 0",
                               "CTabGains update 0",
-                              "CConsoleI2c (switch 0 on) counter 0",
-                              "CConsoleSensor (switch 0 on) counter 0",
-                              "CGreenScreen counter 0",
-                              "Hue vs. Hue counter 0",
-                              "Hue vs. Saturation counter 0",
-                              "Luma vs. Saturation counter 0",
-                              "Luma vs. Luma (older firmware) counter 0",
-                              "Saturation vs. Saturation counter 0",
-                              "Hue vs. Luma counter 0",
-                              "CTabLED counter 0",
-                              "CTestPatterns counter 0",
-                              "CNRVideo counter 0",
-                              "CAutoFunctions counter 0"};
+                              "CConsoleI2c counter 0",
+                              "CConsoleSensor counter 0",
+                              "CGreenScreen (standby) counter 0",
+                              "Hue vs. Hue (standby) counter 0",
+                              "Hue vs. Saturation (standby) counter 0",
+                              "Luma vs. Saturation (standby) counter 0",
+                              "Luma vs. Luma (older firmware) (standby) counter 0",
+                              "Saturation vs. Saturation (standby) counter 0",
+                              "Hue vs. Luma (standby) counter 0",
+                              "CTabLED (standby) counter 0",
+                              "CTestPatterns (standby) counter 0",
+                              "CNRVideo (standby) counter 0",
+                              "CAutoFunctions (standby) counter 0"};
     EXPECT_EQ(p.steps, expected);
-    EXPECT_EQ(p.rig.firmware->sensorRegister(kModeSelect) & 1, 1);
+    EXPECT_EQ(p.rig.firmware->sensorRegister(kModeSelect), 0);
     EXPECT_EQ(p.recorders[static_cast<int>(OwnerId::TabGains)]->updateCounter(), 2);
     EXPECT_TRUE(p.prompter.questions.empty());
+}
+
+TEST(CameraTransfer, ALoadLeavesEverySensorStreamingOrInStandbyAsItFoundIt) {
+    TestSupport::TempFolder dir;
+    for (const char* chip :
+         {"OV9713", "OV9714", "OV9750", "OV9755", "OV10823", "OV13850", "OV48C40"}) {
+        const std::string path = dir.file(std::string(chip) + ".qcf");
+        TestSupport::writeBytes(path, std::string("S.SENSOR_MODEL=") + chip + "\r\n");
+        for (const uint8_t mode : {uint8_t{0x01}, uint8_t{0x00}}) {
+            RecordingPanel p(std::string("sensor=") + chip);
+            p.prompter.answer = true;  // the OV9713 reads as its family's OV9714
+            p.rig.firmware->setSensorRegister(kModeSelect, mode);
+            // Asking for the state never changes it.
+            p.rig.sensor->chip().sensorSwitch(kSwitchStandby, -1);
+            EXPECT_EQ(p.rig.firmware->sensorRegister(kModeSelect), mode) << chip;
+            ASSERT_EQ(p.transfer.loadSettingsAndPush(path), LoadOutcome::Pushed) << chip;
+            EXPECT_EQ(p.rig.firmware->sensorRegister(kModeSelect), mode)
+                << chip << " starting " << int{mode};
+            const bool switches = std::string(chip) != "OV13850";
+            const bool gainsStreaming =
+                std::find(p.steps.begin(), p.steps.end(), "CTabGains counter 0") != p.steps.end();
+            // A chip without switches is never put into or out of standby.
+            EXPECT_EQ(gainsStreaming, mode == 1 || switches) << chip;
+        }
+    }
 }
 
 // A page window as the transfers see it: records the owner's counter at each refresh.
