@@ -279,7 +279,7 @@ std::pair<int, int> UsbDevice::infoPair(int which) {
             return {static_cast<int>(v >> 8), static_cast<int>(v & 0xFF)};
         }
         case kPairUsbVersion:
-            return {m_deviceDesc.bcdUSBMajor, m_deviceDesc.bcdUSBMinor >> 4};
+            return {m_deviceDesc.bcdUSBMajor, m_deviceDesc.bcdUSBMinor};
         case kPairClass:
             return {m_deviceDesc.bDeviceClass, m_deviceDesc.bDeviceSubClass};
         default:

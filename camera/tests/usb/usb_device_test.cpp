@@ -7,6 +7,7 @@
 #include "control_ep.h"
 #include "isoch_ep.h"
 #include "request_record.h"
+#include "sim_descriptors.h"
 #include "sim_driver.h"
 #include "usb_device.h"
 #include "usb_helpers.h"
@@ -52,6 +53,29 @@ TEST(UsbDeviceEnumeration, CountPathsAndIndexBeyondCount) {
     EXPECT_FALSE(dev.open(2));
     EXPECT_EQ(drv.openCount(), 0u);
     EXPECT_FALSE(dev.isOpen());
+}
+
+// bcdUSB is binary-coded decimal: the minor byte holds both digits after the point.
+TEST(UsbDeviceOpen, UsbVersionPairKeepsBothMinorDigits) {
+    struct Case {
+        int usb;
+        uint16_t bcd;
+        std::pair<int, int> pair;
+    };
+    for (const Case& c : {Case{2, 0x0210, {2, 0x10}}, Case{3, 0x0320, {3, 0x20}},
+                          Case{3, 0x0300, {3, 0x00}}, Case{2, 0x0201, {2, 0x01}}}) {
+        SimDriver drv;
+        SimCameraConfig cfg;
+        cfg.usbVersion = c.usb;
+        std::vector<uint8_t> desc = Sim::buildDeviceDescriptor(cfg);
+        desc[2] = static_cast<uint8_t>(c.bcd & 0xFF);
+        desc[3] = static_cast<uint8_t>(c.bcd >> 8);
+        cfg.deviceDescriptor = desc;
+        drv.addCamera(cfg);
+        UsbDevice dev(drv, kCyUsbDriverGuid, true);
+        ASSERT_TRUE(dev.isOpen()) << std::hex << c.bcd;
+        EXPECT_EQ(dev.infoPair(UsbDevice::kPairUsbVersion), c.pair) << std::hex << c.bcd;
+    }
 }
 
 TEST(UsbDeviceOpen, SuperSpeedCameraRecordsAndAccessors) {
