@@ -59,6 +59,7 @@ struct Options {
     std::string server;
     std::string command;
     std::vector<std::string> rest;  // command arguments
+    BackendOpener open;
 };
 
 struct Context {
@@ -92,7 +93,7 @@ const char* speedText(const UsbDevice& dev) {
 // Opens the backends, reporting a failure as a camera error.
 bool backends(Context& c, Backends& b, int& rc) {
     std::string error;
-    b = openBackends(c.opts.simulate, error);
+    b = openCliBackends(c.opts.open, c.opts.simulate, error);
     if (!b.usb) {
         rc = cameraError(c, error);
         return false;
@@ -173,7 +174,7 @@ using SettingsRun = int (*)(const std::vector<std::string>&, const CameraChoice&
 
 std::function<int(Context&)> settingsCommand(SettingsRun run) {
     return [run](Context& c) {
-        return run(c.opts.rest, CameraChoice{c.opts.simulate, c.opts.device, c.opts.progress},
+        return run(c.opts.rest, CameraChoice{c.opts.simulate, c.opts.device, c.opts.progress, c.opts.open},
                    c.out, c.err);
     };
 }
@@ -201,20 +202,20 @@ const std::map<std::string, Command>& commands() {
         {"releases",
          {kReleasesHelp,
           [](Context& c) {
-              const FirmwareSettings s{c.opts.simulate, c.opts.device, c.opts.server};
+              const FirmwareSettings s{c.opts.simulate, c.opts.device, c.opts.server, c.opts.open};
               return runReleases(c.opts.rest, s, c.out, c.err);
           },
           true}},
         {"check-update",
          {kCheckUpdateHelp,
           [](Context& c) {
-              const FirmwareSettings s{c.opts.simulate, c.opts.device, c.opts.server};
+              const FirmwareSettings s{c.opts.simulate, c.opts.device, c.opts.server, c.opts.open};
               return runCheckUpdate(s, c.out, c.err);
           }}},
         {"upgrade",
          {kUpgradeHelp,
           [](Context& c) {
-              const FirmwareSettings s{c.opts.simulate, c.opts.device, c.opts.server};
+              const FirmwareSettings s{c.opts.simulate, c.opts.device, c.opts.server, c.opts.open};
               return runUpgrade(c.opts.rest, s, c.out, c.err);
           },
           true}},
@@ -276,10 +277,12 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& err, 
 
 }  // namespace
 
-int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const BackendOpener& open) {
     Options opts;
     int rc = kExitOk;
     if (!parse(args, opts, err, rc)) return rc;
+    opts.open = open;
     if (opts.command.empty()) {
         if (opts.help) {
             out << kGlobalHelp;

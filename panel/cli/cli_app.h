@@ -3,9 +3,12 @@
 // brisco-cli: the panel's camera work without a window. runCli() is the whole program over
 // explicit streams so that tests drive it exactly as a user's shell does.
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
+
+#include "usb_backend.h"
 
 namespace TVR::Cli {
 
@@ -14,6 +17,15 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitCamera = 1;  // camera error, including no camera
 inline constexpr int kExitUsage = 2;
 
-int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// Opens the backends of a run. Empty: openBackends(); tests pass one that keeps the simulated
+// cameras in reach, so they can look at a camera after the command.
+using BackendOpener = std::function<Backends(bool simulate, std::string& error)>;
+
+inline Backends openCliBackends(const BackendOpener& open, bool simulate, std::string& error) {
+    return open ? open(simulate, error) : openBackends(simulate, error);
+}
+
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const BackendOpener& open = {});
 
 }  // namespace TVR::Cli

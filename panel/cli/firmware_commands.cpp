@@ -107,7 +107,7 @@ struct Camera {
 
 bool openCamera(const FirmwareSettings& settings, Camera& cam, std::ostream& err, int& rc) {
     std::string error;
-    cam.backends = openBackends(settings.simulate, error);
+    cam.backends = openCliBackends(settings.open, settings.simulate, error);
     if (!cam.backends.usb) {
         rc = failure(err, error);
         return false;

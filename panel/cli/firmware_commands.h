@@ -9,12 +9,15 @@
 #include <string_view>
 #include <vector>
 
+#include "cli_app.h"
+
 namespace TVR::Cli {
 
 struct FirmwareSettings {
     bool simulate = false;
     int device = 0;
     std::string server;  // --server; empty: TAVRO_DOWNLOAD_SERVER or the built-in address
+    BackendOpener open;
 };
 
 extern const char* const kReleasesHelp;

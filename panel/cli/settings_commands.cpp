@@ -18,6 +18,7 @@
 #include "control_catalogue.h"
 #include "panel_models.h"
 #include "qcf_file.h"
+#include "safe_file_write.h"
 #include "sensor/img_sensor.h"
 #include "settings_store.h"
 #include "table_value_owner.h"
@@ -29,7 +30,9 @@ namespace TVR::Cli {
 
 const char* const kReadHelp =
     "Usage: brisco-cli [--simulate] [--device N] read [-o FILE]\n"
-    "Reads every value of the camera and prints the settings file, or writes it to FILE.\n";
+    "Reads every value of the camera and prints the settings file, or writes it to FILE.\n"
+    "FILE may be - (standard output), a named pipe or a device; a file the user may not\n"
+    "write is refused and left as it was.\n";
 const char* const kLoadHelp =
     "Usage: brisco-cli [--simulate] [--device N] load FILE [--yes]\n"
     "Loads a settings file and pushes it to the camera page by page. A file saved for a\n"
@@ -109,7 +112,7 @@ public:
 
     bool open(const CameraChoice& choice, std::ostream& err, int& rc) {
         std::string error;
-        m_backends = openBackends(choice.simulate, error);
+        m_backends = openCliBackends(choice.open, choice.simulate, error);
         if (!m_backends.usb) {
             rc = failure(err, error);
             return false;
@@ -277,10 +280,10 @@ int runRead(const std::vector<std::string>& args, const CameraChoice& camera, st
                                 [&] { return session.transfer().readAll(); })) {
         return failure(err, "the camera could not be read");
     }
-    if (output.empty()) {
+    if (output.empty() || output == kStandardOutputName) {
         session.transfer().storeSaveExtras();
-        out << qcfText(session.store().values());
-        return kExitOk;
+        out << qcfText(session.store().values()) << std::flush;
+        return out ? kExitOk : failure(err, "the settings could not be written to standard output");
     }
     return session.transfer().saveFileAs(output) ? kExitOk : kExitCamera;
 }

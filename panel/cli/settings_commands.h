@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "cli_app.h"
+
 namespace TVR::Cli {
 
 extern const char* const kReadHelp;
@@ -21,6 +23,7 @@ struct CameraChoice {
     bool simulate = false;
     int device = 0;
     bool progress = false;  // show the progress line of long batches
+    BackendOpener open;
 };
 
 // `args` are the command's own arguments; each returns the exit code.

@@ -1,13 +1,12 @@
 #include "sim_image_command.h"
 
 #include <charconv>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
+#include <string_view>
 
 #include <fmt/format.h>
 
 #include "cli_app.h"
+#include "safe_file_write.h"
 #include "sim_firmware.h"
 #include "sim_images.h"
 
@@ -18,41 +17,15 @@ const char* const kSimImageHelp =
     "Writes a firmware image for the simulated camera that reports build N (0-8191) once it\n"
     "runs: an FX3 \"CY\" program image or an FPGA bitstream. With --corrupt the camera\n"
     "rejects it: the FX3 image has a wrong checksum, the FPGA bitstream fails its CRC during\n"
-    "configuration. FILE is replaced as a whole or left as it was.\n";
+    "configuration. FILE is replaced as a whole or left as it was, and refused when the user\n"
+    "may not write it. FILE may also be - (standard output), a named pipe or a device, which\n"
+    "are written directly.\n";
 
 namespace {
 
 int usage(std::ostream& err, const std::string& message) {
     err << "brisco-cli: sim-image: " << message << "\nTry 'brisco-cli sim-image --help'.\n";
     return kExitUsage;
-}
-
-// Written beside the target and renamed over it, so a reader never sees half an image.
-bool writeAtomically(const std::filesystem::path& target, const std::vector<uint8_t>& bytes,
-                     std::string& error) {
-    std::filesystem::path tmp = target;
-    tmp += ".tmp";
-    {
-        std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-        if (f)
-            f.write(reinterpret_cast<const char*>(bytes.data()),
-                    static_cast<std::streamsize>(bytes.size()));
-        if (f) f.flush();
-        if (!f) {
-            std::error_code ec;
-            std::filesystem::remove(tmp, ec);
-            error = fmt::format("cannot write '{}'", tmp.string());
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(tmp, target, ec);
-    if (ec) {
-        std::filesystem::remove(tmp, ec);
-        error = fmt::format("cannot replace '{}'", target.string());
-        return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -94,14 +67,26 @@ int runSimImage(const std::vector<std::string>& args, std::ostream& out, std::os
     const auto b = static_cast<uint32_t>(build);
     const auto image =
         kind == "fx3" ? Sim::buildSimFx3Image(b, corrupt) : Sim::buildSimFpgaImage(b, corrupt);
-    std::string error;
-    if (!writeAtomically(output, image, error)) {
-        err << "brisco-cli: " << error << '\n';
+    const std::string_view bytes(reinterpret_cast<const char*>(image.data()), image.size());
+    const std::string summary =
+        fmt::format("{}: {} image, build {}{}, {} bytes\n", output, kind == "fx3" ? "FX3" : "FPGA",
+                    build, corrupt ? " (corrupt)" : "", image.size());
+    // On standard output the image stands alone; the summary goes with the messages.
+    if (output == kStandardOutputName) {
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.flush();
+        if (!out) {
+            err << "brisco-cli: cannot write the image to standard output\n";
+            return kExitCamera;
+        }
+        err << summary;
+        return kExitOk;
+    }
+    if (const FileWriteResult written = safeFileWrite(output, bytes); !written) {
+        err << fmt::format("brisco-cli: cannot write '{}': {}\n", output, written.message);
         return kExitCamera;
     }
-    out << fmt::format("{}: {} image, build {}{}, {} bytes\n", output,
-                       kind == "fx3" ? "FX3" : "FPGA", build, corrupt ? " (corrupt)" : "",
-                       image.size());
+    out << summary;
     return kExitOk;
 }
 

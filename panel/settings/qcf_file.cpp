@@ -2,18 +2,11 @@
 
 #include <fmt/format.h>
 
-#include <atomic>
-#include <cerrno>
-#include <chrono>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
+#include "safe_file_write.h"
 
 namespace TVR {
 namespace fs = std::filesystem;
@@ -37,26 +30,6 @@ SettingType typeFromLetter(char c) {
         default:
             return SettingType::Unset;
     }
-}
-
-std::string errnoText(int error) {
-    return std::error_code(error, std::generic_category()).message();
-}
-
-// A name no other save uses at the same time: several panels may save into one folder.
-std::string temporaryName(const fs::path& target, unsigned attempt) {
-    static std::atomic<unsigned> counter{0};
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    return fmt::format("{}.{:x}-{:x}-{}.tmp", target.string(), static_cast<uint64_t>(stamp),
-                       counter.fetch_add(1), attempt);
-}
-
-bool flushToDisk(std::FILE* file) {
-    if (std::fflush(file) != 0) return false;
-#ifndef _WIN32
-    if (::fsync(::fileno(file)) != 0) return false;
-#endif
-    return true;
 }
 
 }  // namespace
@@ -126,55 +99,9 @@ SettingsResult readQcfBytes(const std::string& path, std::string& bytes) {
 
 SettingsResult replaceFileContents(const std::string& path, std::string_view bytes) {
     if (path.empty()) return {false, "File name is empty, cannot save"};
-    std::error_code ec;
-    fs::path target(path);
-    // Saving through a link updates the file it points to and keeps the link.
-    if (fs::is_symlink(target, ec)) {
-        const fs::path resolved = fs::weakly_canonical(target, ec);
-        if (!ec) target = resolved;
-    }
-    if (fs::is_directory(target, ec)) {
-        return {false, fmt::format("Can't save the settings file [{}]: it is a folder", path)};
-    }
-
-    std::string tmp;
-    std::FILE* file = nullptr;
-    int openError = 0;
-    for (unsigned attempt = 0; attempt < 16 && !file; ++attempt) {
-        tmp = temporaryName(target, attempt);
-        file = std::fopen(tmp.c_str(), "wbx");
-        openError = errno;
-        if (!file && openError != EEXIST) break;
-    }
-    if (!file) {
-        return {false,
-                fmt::format("Can't save the settings file [{}]: {}", path, errnoText(openError))};
-    }
-
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    int writeError = ok ? 0 : errno;
-    if (ok && !flushToDisk(file)) {
-        ok = false;
-        writeError = errno;
-    }
-    if (std::fclose(file) != 0 && ok) {
-        ok = false;
-        writeError = errno;
-    }
-    if (ok) {
-        // The new file keeps the old one's permissions (a file kept private stays private).
-        const auto status = fs::status(target, ec);
-        if (!ec && fs::exists(status)) fs::permissions(tmp, status.permissions(), ec);
-        fs::rename(tmp, target, ec);
-        if (ec) {
-            ok = false;
-            writeError = ec.value();
-        }
-    }
-    if (!ok) {
-        fs::remove(tmp, ec);
-        return {false,
-                fmt::format("Can't save the settings file [{}]: {}", path, errnoText(writeError))};
+    const FileWriteResult written = safeFileWrite(path, bytes);
+    if (!written) {
+        return {false, fmt::format("Can't save the settings file [{}]: {}", path, written.message)};
     }
     return {true, {}};
 }

@@ -28,8 +28,8 @@ SettingsStore::Values parseQcfText(std::string_view text);
 
 // The file's bytes, at most kMaxQcfFileSize.
 SettingsResult readQcfBytes(const std::string& path, std::string& bytes);
-// Writes `bytes` to a temporary file beside `path` and renames it over `path`, so a failed
-// write leaves the previous file as it was.
+// Writes `bytes` as the whole file through safeFileWrite: a failed write leaves the previous
+// file as it was, and a file the user may not write is refused.
 SettingsResult replaceFileContents(const std::string& path, std::string_view bytes);
 
 }  // namespace TVR

@@ -95,8 +95,8 @@ public:
     // Reads a settings file: the path becomes the store's file path even when the file cannot
     // be read; on success the store holds exactly the file's values and is clean.
     SettingsResult loadFile(const std::string& path);
-    // Writes the store to its file path (temporary file renamed over the old one) and clears
-    // the dirty flag on success. An empty path fails without writing.
+    // Writes the store to its file path (replaceFileContents) and clears the dirty flag on
+    // success. An empty path fails without writing.
     SettingsResult saveFile();
     SettingsResult saveFileAs(const std::string& path);
 

@@ -106,7 +106,12 @@ TEST(CliInfo, ShowsTheUsbFactsOfTheChosenCamera) {
     EXPECT_NE(r.out.find("Location:       1-2\n"), std::string::npos);
     EXPECT_NE(r.out.find("USB ids:        04b4:00f1\n"), std::string::npos);
     EXPECT_NE(r.out.find("Speed:          super-speed\n"), std::string::npos);
+    EXPECT_NE(r.out.find("USB version:    3.00\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Manufacturer:   Tavro\n"), std::string::npos);
+    // A USB 2.1 device (bcdUSB 0x0210).
+    const CliRun usb2 = run({"info", "--simulate"}, "usb=2");
+    ASSERT_EQ(usb2.rc, kExitOk) << usb2.err;
+    EXPECT_NE(usb2.out.find("USB version:    2.10\n"), std::string::npos) << usb2.out;
     EXPECT_NE(r.out.find("FX3 firmware:   1.1.4.5.105\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("FPGA firmware:  1.1.4.5.90\n"), std::string::npos);
     EXPECT_NE(r.out.find("Sensor:         OV9750 (97:50:"), std::string::npos);

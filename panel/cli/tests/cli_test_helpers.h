@@ -2,8 +2,11 @@
 
 // Runs brisco-cli in-process over string streams, with TAVRO_SIM set for the run.
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "sim_firmware.h"
 
 namespace TVR::Cli {
 
@@ -15,5 +18,10 @@ struct CliRun {
 
 // The download server defaults to a closed local port, so no test reaches a real server.
 CliRun runCliWith(const std::vector<std::string>& args, const char* sim = "cameras=1");
+
+// The same with --simulate's cameras built from `sim` here, so that their firmware can be looked
+// at after the run; `kept` gets one firmware model per camera.
+CliRun runCliKeeping(const std::vector<std::string>& args, const std::string& sim,
+                     std::vector<std::shared_ptr<Sim::SimCameraFirmware>>& kept);
 
 }  // namespace TVR::Cli

@@ -289,6 +289,36 @@ TEST(CliUpgrade, FpgaFromFilesGoodAndCorrupt) {
     EXPECT_EQ(r.err, "brisco-cli: the FPGA firmware upgrade failed\n");
 }
 
+// The README's own example: an image written by sim-image into the current folder, named
+// relatively, also with characters a file URL would misread.
+TEST(CliUpgrade, LocalFilesByRelativeNamesAndTheCrcFault) {
+    TestSupport::TempFolder dir;
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    for (const std::string name : {"fpga.bin", "with space #1.bin", "50%.bin"}) {
+        CliRun r = run({"sim-image", "fpga", "--build", "95", "-o", name}, kQuickSim);
+        ASSERT_EQ(r.rc, kExitOk) << r.err;
+        r = run({"--simulate", "upgrade", "fpga", name}, kQuickSim);
+        EXPECT_EQ(r.rc, kExitOk) << name << "\n" << r.out << r.err;
+        EXPECT_TRUE(contains(r.out, "\nFirmware upgrade succeeded\n")) << r.out;
+        EXPECT_TRUE(contains(r.out, "from file://" + (dir.path() / name).string() + "... OK\n"))
+            << r.out;
+    }
+    // "Config done" together with "CRC error": a success with errors is a failure.
+    const CliRun r =
+        run({"--simulate", "upgrade", "fpga", "fpga.bin"}, "cameras=1;config_ms=1;erase_ms=1;"
+                                                             "reset_ms=20;fault=crc");
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(r.rc, kExitCamera);
+    EXPECT_TRUE(contains(r.out,
+                         "Loading the firmware onto FPGA... Error\n"
+                         "The upload returned a success but there were errors\n"
+                         "Please check status indicators for extended information on the error\n"))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, "Config done, CRC error\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "\nFirmware upgrade failed\n"));
+}
+
 TEST(CliUpgrade, Fx3RamLoadAndRefusedFiles) {
     TestSupport::TempFolder dir;
     const std::string image = dir.write("fx3.img", Sim::buildSimFx3Image(130));

@@ -86,6 +86,24 @@ TEST(CliSettings, ReadWritesASortedFileThatLoadsBackOnlyOnTheSameSensor) {
     EXPECT_EQ(pushed.rc, kExitOk) << pushed.err;
 }
 
+// A load pushes the sensor pages with the sensor streaming and leaves it as it found it.
+TEST(CliSettings, LoadLeavesTheSensorStreaming) {
+    TestSupport::TempFolder dir;
+    const std::string a = dir.file("a.qcf");
+    for (const char* chip : {"OV9714", "OV9750", "OV48C40", "OV10823"}) {
+        const std::string sim = std::string("sensor=") + chip;
+        std::vector<std::shared_ptr<Sim::SimCameraFirmware>> cams;
+        CliRun r = runCliKeeping({"--simulate", "read", "-o", a}, sim, cams);
+        ASSERT_EQ(r.rc, kExitOk) << r.err;
+        ASSERT_EQ(cams.size(), 1u);
+        EXPECT_EQ(cams[0]->sensorRegister(0x0100) & 1, 1) << chip << ": a read stopped the video";
+        r = runCliKeeping({"--simulate", "load", a}, sim, cams);
+        ASSERT_EQ(r.rc, kExitOk) << r.err;
+        ASSERT_EQ(cams.size(), 1u);
+        EXPECT_EQ(cams[0]->sensorRegister(0x0100) & 1, 1) << chip << ": a load stopped the video";
+    }
+}
+
 TEST(CliSettings, LoadAndPushRefuseMissingFilesAndBadArguments) {
     TestSupport::TempFolder dir;
     const std::string missing = dir.file("missing.qcf");
