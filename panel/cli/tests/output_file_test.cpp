@@ -15,22 +15,13 @@ namespace TVR::Cli {
 namespace {
 
 namespace fs = std::filesystem;
+using TestSupport::entriesIn;
 using TestSupport::readBytes;
+using TestSupport::statOf;
 using TestSupport::writeBytes;
 
 constexpr std::string_view kFirstLine =
     "; Camera configuration for Brisco Tuner (Tavro control center)\r\n";
-
-struct stat statOf(const std::string& path) {
-    struct stat st {};
-    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
-    return st;
-}
-
-size_t entriesIn(const fs::path& folder) {
-    return static_cast<size_t>(
-        std::distance(fs::directory_iterator(folder), fs::directory_iterator{}));
-}
 
 std::vector<std::string> fx3Image(const std::string& output) {
     return {"sim-image", "fx3", "--build", "5", "-o", output};

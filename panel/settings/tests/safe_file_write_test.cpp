@@ -22,21 +22,12 @@ namespace {
 namespace fs = std::filesystem;
 using TestSupport::giveToUnprivileged;
 using TestSupport::PipeReader;
+using TestSupport::entriesIn;
 using TestSupport::readBytes;
+using TestSupport::statOf;
 using TestSupport::runUnprivileged;
 using TestSupport::unprivilegedUser;
 using TestSupport::writeBytes;
-
-struct stat statOf(const std::string& path) {
-    struct stat st {};
-    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
-    return st;
-}
-
-size_t entriesIn(const fs::path& folder) {
-    return static_cast<size_t>(
-        std::distance(fs::directory_iterator(folder), fs::directory_iterator{}));
-}
 
 template <typename Result>
 std::string resultLine(const Result& r) {

@@ -11,6 +11,17 @@
 
 namespace TVR::TestSupport {
 
+struct stat statOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    return st;
+}
+
+size_t entriesIn(const std::filesystem::path& folder) {
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder),
+                                             std::filesystem::directory_iterator{}));
+}
+
 namespace {
 constexpr uid_t kNobody = 65534;
 constexpr int kPipeBytes = 1 << 20;

@@ -3,13 +3,21 @@
 // What the tests of file writing share: a user the kernel holds to file permissions, and a
 // named pipe read back without a thread.
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cstddef>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 
 namespace TVR::TestSupport {
+
+// The link itself, not what it names; a failed call fails the test.
+struct stat statOf(const std::string& path);
+// How many entries a folder holds (left-over temporary files show here).
+size_t entriesIn(const std::filesystem::path& folder);
 
 // Permission checks act as a user the kernel holds to them: nobody when the tests run as root
 // (root may write anything), otherwise the user running them.
