@@ -8,7 +8,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   libfmt-dev libusb-1.0-0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libyuv-dev libswscale-dev libavutil-dev
+  libyuv-dev libswscale-dev libavutil-dev libavformat-dev libavcodec-dev
   libx11-dev libxrandr-dev
   libcurl4-openssl-dev libcpp-httplib-dev
   qt6-base-dev

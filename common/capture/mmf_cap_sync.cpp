@@ -79,13 +79,19 @@ int32_t MmfCapSync::SetDevice(Activate* activate, uint32_t streamIndex, Attribut
     return S_OK;
 }
 
-int32_t MmfCapSync::readFrameBlocking(WorkSlot* slot) { return read(slot, frameLimit()); }
-
-int32_t MmfCapSync::readFrameBlocking(WorkSlot* slot, size_t capacity) {
-    return read(slot, capacity);
+int32_t MmfCapSync::readFrameBlocking(WorkSlot* slot) {
+    return read(slot, frameLimit(), nullptr, nullptr);
 }
 
-int32_t MmfCapSync::read(WorkSlot* slot, size_t capacity) {
+int32_t MmfCapSync::readFrameBlocking(WorkSlot* slot, size_t capacity) {
+    return read(slot, capacity, nullptr, nullptr);
+}
+
+int32_t MmfCapSync::readFrameBlocking(WorkSlot* slot, int64_t* sequence, int64_t* sampleTime) {
+    return read(slot, frameLimit(), sequence, sampleTime);
+}
+
+int32_t MmfCapSync::read(WorkSlot* slot, size_t capacity, int64_t* sequence, int64_t* sampleTime) {
     std::shared_ptr<SourceReader> reader;
     uint32_t streamIndex = 0;
     {
@@ -116,6 +122,8 @@ int32_t MmfCapSync::read(WorkSlot* slot, size_t capacity) {
         return MF_E_BUFFERTOOSMALL;
     }
     std::memcpy(slot->data(), data, length);
+    if (sequence != nullptr) *sequence = sample->sequence();
+    if (sampleTime != nullptr) *sampleTime = sample->sampleTime();
     return buffer->unlock();
 }
 

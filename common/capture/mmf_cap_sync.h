@@ -35,6 +35,8 @@ public:
     int32_t readFrameBlocking(WorkSlot* slot);
     // The same with the slot's data area size given explicitly.
     int32_t readFrameBlocking(WorkSlot* slot, size_t capacity);
+    // The same, also giving the frame's number (-1 when the device has none) and time stamp.
+    int32_t readFrameBlocking(WorkSlot* slot, int64_t* sequence, int64_t* sampleTime);
     // E_POINTER for a null lost; otherwise S_OK with *lost = 1 when the event names the open
     // device (device-interface event, name equal to the link ignoring case).
     int32_t CheckDeviceLost(const DeviceChangeEvent* header, int* lost) const;
@@ -47,7 +49,7 @@ public:
     bool isOpen() const;
 
 private:
-    int32_t read(WorkSlot* slot, size_t capacity);
+    int32_t read(WorkSlot* slot, size_t capacity, int64_t* sequence, int64_t* sampleTime);
 
     mutable std::mutex m_lock;
     std::shared_ptr<SourceReader> m_reader;

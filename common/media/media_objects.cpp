@@ -29,8 +29,8 @@ int32_t MemoryBuffer::setCurrentLength(uint32_t length) {
     return S_OK;
 }
 
-Sample::Sample(std::shared_ptr<MediaBuffer> buffer, int64_t sampleTime)
-    : m_buffer(std::move(buffer)), m_time(sampleTime) {}
+Sample::Sample(std::shared_ptr<MediaBuffer> buffer, int64_t sampleTime, int64_t sequence)
+    : m_buffer(std::move(buffer)), m_time(sampleTime), m_sequence(sequence) {}
 
 int32_t Sample::convertToContiguousBuffer(std::shared_ptr<MediaBuffer>* buffer) const {
     if (buffer == nullptr) return E_POINTER;

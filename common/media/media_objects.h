@@ -50,16 +50,19 @@ private:
     uint32_t m_length = 0;
 };
 
-// One captured frame with its time stamp (100-ns units).
+// One captured frame with its time stamp (100-ns units) and, where the device numbers its
+// frames (V4L2 buffer sequence, synthetic frame number), that number; -1 when it has none.
 class OLK_EXPORT Sample {
 public:
-    Sample(std::shared_ptr<MediaBuffer> buffer, int64_t sampleTime);
+    Sample(std::shared_ptr<MediaBuffer> buffer, int64_t sampleTime, int64_t sequence = -1);
     int32_t convertToContiguousBuffer(std::shared_ptr<MediaBuffer>* buffer) const;
     int64_t sampleTime() const { return m_time; }
+    int64_t sequence() const { return m_sequence; }
 
 private:
     std::shared_ptr<MediaBuffer> m_buffer;
     int64_t m_time;
+    int64_t m_sequence;
 };
 
 class OLK_EXPORT MediaTypeHandler {

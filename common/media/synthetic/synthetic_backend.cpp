@@ -78,11 +78,47 @@ void stamp(uint8_t* p, uint32_t number) {
     putLE32(p + 4, ~number);
 }
 
-// Diagonal bars that move by four pixels per frame.
-void render(const SyntheticMode& mode, uint32_t number, uint8_t* out) {
+// Diagonal bars that move a few pixels per frame. Every row is the same stripe shifted by
+// its row number, so a frame is one copy per row out of a stripe made once per mode: the camera
+// costs about what a device's DMA costs the host, not a per-pixel loop.
+struct Pattern {
+    std::vector<uint8_t> luma;    // the stripe of packed or luma rows
+    std::vector<uint8_t> chroma;  // NV12's interleaved U, V rows
+    size_t unitBytes = 0;         // bytes of one step of the stripe (a pixel or a pixel pair)
+    size_t unitsPerStep = 1;      // pixels per unit
+};
+
+constexpr size_t kStripePeriod = 128;  // units after which the stripe repeats
+
+Pattern makePattern(const SyntheticMode& mode) {
+    Pattern p;
+    if (mode.subtype == MFVideoFormat_MJPG) return p;
+    const bool pairs = mode.subtype == MFVideoFormat_YUY2 || mode.subtype == MFVideoFormat_NV12;
+    p.unitsPerStep = pairs ? 2 : 1;
+    const size_t units = (mode.width + p.unitsPerStep - 1) / p.unitsPerStep + kStripePeriod;
+    for (size_t u = 0; u < units; ++u) {
+        const auto v = static_cast<uint8_t>(u * p.unitsPerStep * 2);
+        const auto a = static_cast<uint8_t>(128 + (u & 63));
+        const auto b = static_cast<uint8_t>(128 - (u & 63));
+        if (mode.subtype == MFVideoFormat_YUY2) {
+            p.luma.insert(p.luma.end(), {v, a, static_cast<uint8_t>(v + 2), b});
+        } else if (mode.subtype == MFVideoFormat_NV12) {
+            p.luma.insert(p.luma.end(), {v, static_cast<uint8_t>(v + 2)});
+            p.chroma.insert(p.chroma.end(), {a, b});
+        } else if (mode.subtype == MFVideoFormat_RGB32) {
+            p.luma.insert(p.luma.end(),
+                          {v, static_cast<uint8_t>(v / 2), static_cast<uint8_t>(~v), 0xFF});
+        } else {
+            p.luma.insert(p.luma.end(), {v, static_cast<uint8_t>(v / 2), static_cast<uint8_t>(~v)});
+        }
+    }
+    p.unitBytes = p.luma.size() / units;
+    return p;
+}
+
+void render(const SyntheticMode& mode, const Pattern& pattern, uint32_t number, uint8_t* out) {
     const uint32_t w = mode.width;
     const uint32_t h = mode.height;
-    const uint32_t shift = number * 4;
     if (mode.subtype == MFVideoFormat_MJPG) {
         std::memcpy(out, kJpegHead, sizeof(kJpegHead));
         stamp(out + sizeof(kJpegHead), number);
@@ -91,73 +127,58 @@ void render(const SyntheticMode& mode, uint32_t number, uint8_t* out) {
     }
     int32_t stride = 0;
     strideForFourCC(mode.subtype.Data1, w, &stride);
+    const size_t rowBytes =
+        (w + pattern.unitsPerStep - 1) / pattern.unitsPerStep * pattern.unitBytes;
+    const size_t rowCopy = std::min<size_t>(rowBytes, static_cast<uint32_t>(stride));
     for (uint32_t y = 0; y < h; ++y) {
-        uint8_t* row = out + static_cast<size_t>(y) * static_cast<uint32_t>(stride);
-        if (mode.subtype == MFVideoFormat_YUY2) {
-            for (uint32_t x = 0; x < w; x += 2) {
-                row[2 * x] = static_cast<uint8_t>(x + y + shift);
-                row[2 * x + 1] = static_cast<uint8_t>(128 + (y & 63));
-                row[2 * x + 2] = static_cast<uint8_t>(x + 1 + y + shift);
-                row[2 * x + 3] = static_cast<uint8_t>(128 - (x & 63));
-            }
-        } else if (mode.subtype == MFVideoFormat_NV12) {
-            for (uint32_t x = 0; x < w; ++x) row[x] = static_cast<uint8_t>(x + y + shift);
-        } else {
-            const uint32_t bpp = mode.subtype == MFVideoFormat_RGB32 ? 4 : 3;
-            for (uint32_t x = 0; x < w; ++x) {
-                uint8_t* px = row + static_cast<size_t>(x) * bpp;
-                px[0] = static_cast<uint8_t>(x + shift);
-                px[1] = static_cast<uint8_t>(y + shift);
-                px[2] = static_cast<uint8_t>(x + y + shift);
-                if (bpp == 4) px[3] = 0xFF;
-            }
-        }
+        const size_t unit = (y / pattern.unitsPerStep + number * 2) % kStripePeriod;
+        std::memcpy(out + static_cast<size_t>(y) * static_cast<uint32_t>(stride),
+                    pattern.luma.data() + unit * pattern.unitBytes, rowCopy);
     }
     if (mode.subtype == MFVideoFormat_NV12) {
         uint8_t* chroma = out + static_cast<size_t>(h) * static_cast<uint32_t>(stride);
+        const size_t chromaCopy = std::min<size_t>(w, static_cast<uint32_t>(stride));
         for (uint32_t y = 0; y < (h + 1) / 2; ++y) {
-            uint8_t* row = chroma + static_cast<size_t>(y) * static_cast<uint32_t>(stride);
-            for (uint32_t x = 0; x < w; x += 2) {
-                row[x] = static_cast<uint8_t>(128 + (y & 63));
-                row[x + 1] = static_cast<uint8_t>(128 - (x & 63));
-            }
+            const size_t unit = (y + number) % kStripePeriod;
+            std::memcpy(chroma + static_cast<size_t>(y) * static_cast<uint32_t>(stride),
+                        pattern.chroma.data() + unit * 2, chromaCopy);
         }
     }
     stamp(out, number);
 }
 
-// Buffers go back to the reader's free list when the last holder lets go, so a steady stream
+// Samples and their buffers are reused once every holder let go of them, so a steady stream
 // allocates nothing per frame.
-class BufferRecycler : public std::enable_shared_from_this<BufferRecycler> {
+class SampleRing {
 public:
-    explicit BufferRecycler(uint32_t size) : m_size(size) {}
+    explicit SampleRing(uint32_t size) : m_size(size) {}
 
-    std::shared_ptr<MemoryBuffer> take() {
-        MemoryBuffer* raw = nullptr;
-        {
-            std::lock_guard<std::mutex> guard(m_lock);
-            if (!m_free.empty()) {
-                raw = m_free.back().release();
-                m_free.pop_back();
+    // A sample whose buffer the caller may fill, already stamped with time and number.
+    std::shared_ptr<Sample> take(int64_t time, uint32_t number, MemoryBuffer** buffer) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        for (Entry& e : m_entries) {
+            // Held only here (and by the ring's own sample): nobody can be reading it.
+            if (e.sample.use_count() == 1 && e.buffer.use_count() == 2) {
+                *e.sample = Sample(e.buffer, time, number);
+                *buffer = e.buffer.get();
+                return e.sample;
             }
         }
-        if (raw == nullptr) raw = new MemoryBuffer(m_size);
-        std::weak_ptr<BufferRecycler> home = weak_from_this();
-        return std::shared_ptr<MemoryBuffer>(raw, [home](MemoryBuffer* b) {
-            std::unique_ptr<MemoryBuffer> owned(b);
-            if (auto recycler = home.lock()) recycler->giveBack(std::move(owned));
-        });
+        auto fresh = std::make_shared<MemoryBuffer>(m_size);
+        *buffer = fresh.get();
+        auto sample = std::make_shared<Sample>(fresh, time, number);
+        if (m_entries.size() < kRecycledBuffers) m_entries.push_back({fresh, sample});
+        return sample;
     }
 
 private:
-    void giveBack(std::unique_ptr<MemoryBuffer> buffer) {
-        std::lock_guard<std::mutex> guard(m_lock);
-        if (m_free.size() < kRecycledBuffers) m_free.push_back(std::move(buffer));
-    }
-
+    struct Entry {
+        std::shared_ptr<MemoryBuffer> buffer;
+        std::shared_ptr<Sample> sample;
+    };
     uint32_t m_size;
     std::mutex m_lock;
-    std::vector<std::unique_ptr<MemoryBuffer>> m_free;
+    std::vector<Entry> m_entries;
 };
 
 class SyntheticReader : public SourceReaderBase {
@@ -202,7 +223,8 @@ public:
         m_configured = true;
         m_started = false;
         m_next = 0;
-        m_recycler = std::make_shared<BufferRecycler>(frameBytes(m_mode));
+        m_ring = std::make_shared<SampleRing>(frameBytes(m_mode));
+        m_pattern = std::make_shared<const Pattern>(makePattern(m_mode));
         return S_OK;
     }
 
@@ -218,6 +240,15 @@ protected:
             m_start = now;
             m_started = true;
         }
+        if (const uint32_t held = m_camera->buffers(); held != 0) {
+            // Frames older than the camera's buffers were overwritten while nobody read.
+            const double elapsed = std::chrono::duration<double>(now - m_start).count();
+            const auto produced =
+                static_cast<uint64_t>(elapsed * m_rateNum / m_rateDen);  // newest frame made
+            if (produced >= static_cast<uint64_t>(m_next) + held) {
+                m_next = static_cast<uint32_t>(produced - held + 1);
+            }
+        }
         const uint32_t number = m_next;
         const double seconds = static_cast<double>(number) * m_rateDen / m_rateNum;
         auto due = m_start + std::chrono::nanoseconds(static_cast<int64_t>(seconds * 1e9));
@@ -228,17 +259,18 @@ protected:
         if (!m_camera->pluggedLocked()) return E_DEVICE_GONE;
         ++m_next;
         SyntheticMode mode = m_mode;
-        std::shared_ptr<BufferRecycler> recycler = m_recycler;
+        std::shared_ptr<SampleRing> ring = m_ring;
+        std::shared_ptr<const Pattern> pattern = m_pattern;
         int64_t time = std::llround(seconds * kHundredNsPerSecond);
         guard.unlock();
 
-        std::shared_ptr<MemoryBuffer> buffer = recycler->take();
-        render(mode, number, buffer->data());
+        MemoryBuffer* buffer = nullptr;
+        *sample = ring->take(time, number, &buffer);
+        render(mode, *pattern, number, buffer->data());
         buffer->setCurrentLength(buffer->maxLength());
         *actualStreamIndex = stream;
         *streamFlags = 0;
         *timestamp = time;
-        *sample = std::make_shared<Sample>(std::move(buffer), time);
         return S_OK;
     }
 
@@ -274,7 +306,8 @@ private:
     bool m_interrupted = false;
     uint32_t m_next = 0;
     std::chrono::steady_clock::time_point m_start;
-    std::shared_ptr<BufferRecycler> m_recycler;
+    std::shared_ptr<SampleRing> m_ring;
+    std::shared_ptr<const Pattern> m_pattern;
 };
 
 class SyntheticSource : public MediaSource {
@@ -370,7 +403,8 @@ SyntheticCamera::SyntheticCamera(uint32_t index, const SyntheticConfig& config,
     : m_link("synthetic:video" + std::to_string(index)),
       m_name(config.cameras > 1 ? config.name + " " + std::to_string(index) : config.name),
       m_modes(config.effectiveModes()),
-      m_notify(std::move(notify)) {
+      m_notify(std::move(notify)),
+      m_buffers(config.buffers) {
     std::vector<std::shared_ptr<Attributes>> types;
     for (const SyntheticMode& mode : m_modes) {
         types.push_back(videoType(mode, FORMAT_VideoInfo2));

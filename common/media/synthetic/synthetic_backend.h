@@ -29,6 +29,7 @@ public:
     const std::string& friendlyName() const { return m_name; }
     const std::vector<SyntheticMode>& modes() const { return m_modes; }
     uint32_t streamCount() const { return static_cast<uint32_t>(m_streams.size()); }
+    uint32_t buffers() const { return m_buffers; }
 
     // Ends every read with a device-lost error and reports the removal.
     void unplug();
@@ -47,6 +48,7 @@ private:
     std::vector<SyntheticMode> m_modes;
     std::vector<std::shared_ptr<StreamDescriptor>> m_streams;
     std::function<void(const DeviceChangeEvent&)> m_notify;
+    uint32_t m_buffers = 0;
     mutable std::mutex m_lock;
     std::condition_variable m_changed;
     bool m_plugged = true;

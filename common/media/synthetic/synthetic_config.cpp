@@ -13,6 +13,7 @@ constexpr uint32_t kMaxStreams = 4;
 constexpr uint32_t kMaxMicrophones = 4;
 constexpr uint32_t kMaxDimension = 8192;
 constexpr uint32_t kMaxFps = 10000;
+constexpr uint32_t kMaxBuffers = 64;
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -121,6 +122,8 @@ bool SyntheticConfig::parse(const std::string& text, SyntheticConfig* config, st
         } else if (key == "videoinfo") {
             if (!parseNumber(value, 0, 1, &number)) return fail(item);
             result.videoInfoDuplicates = number != 0;
+        } else if (key == "buffers") {
+            if (!parseNumber(value, 0, kMaxBuffers, &result.buffers)) return fail(item);
         } else if (key == "name") {
             if (value.empty()) return fail(item);
             result.name = std::string(value);

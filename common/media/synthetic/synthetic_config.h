@@ -28,9 +28,12 @@ struct OLK_EXPORT SyntheticConfig {
     uint32_t streams = 1;
     uint32_t microphones = 0;
     std::string name = "Tavro synthetic camera";
+    // Frames the camera holds for a late reader, as a driver's buffer queue does; older ones
+    // are lost and the numbering skips them. 0: the camera waits for its reader.
+    uint32_t buffers = 0;
 
     // Keys: cameras (0-16), modes (WxH@FPS:FORMAT, comma separated; formats YUY2, NV12,
-    // RGB24, RGB32, MJPG), videoinfo (0/1), streams (1-4), mics (0-4), name. On failure the
+    // RGB24, RGB32, MJPG), videoinfo (0/1), streams (1-4), mics (0-4), name, buffers (0-64). On failure the
     // config is unchanged and error names the offending item.
     static bool parse(const std::string& text, SyntheticConfig* config, std::string* error);
     static std::vector<SyntheticMode> defaultModes();

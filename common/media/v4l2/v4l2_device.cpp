@@ -257,7 +257,8 @@ public:
     }
 
     // S_OK with a buffer, S_FALSE when none is ready yet.
-    int32_t dequeue(uint32_t* index, uint32_t* bytes, int64_t* time, bool* corrupt) {
+    int32_t dequeue(uint32_t* index, uint32_t* bytes, int64_t* time, uint32_t* sequence,
+                    bool* corrupt) {
         v4l2_buffer buf{};
         buf.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         buf.memory = V4L2_MEMORY_MMAP;
@@ -269,6 +270,7 @@ public:
         *bytes = std::min<uint32_t>(buf.bytesused, static_cast<uint32_t>(m_maps[buf.index].length));
         *time = static_cast<int64_t>(buf.timestamp.tv_sec) * 10000000 +
                 static_cast<int64_t>(buf.timestamp.tv_usec) * 10;
+        *sequence = buf.sequence;
         *corrupt = (buf.flags & V4L2_BUF_FLAG_ERROR) != 0;
         return S_OK;
     }
@@ -375,8 +377,9 @@ protected:
             uint32_t index = 0;
             uint32_t bytes = 0;
             int64_t time = 0;
+            uint32_t sequence = 0;
             bool corrupt = false;
-            int32_t hr = stream->dequeue(&index, &bytes, &time, &corrupt);
+            int32_t hr = stream->dequeue(&index, &bytes, &time, &sequence, &corrupt);
             if (hr == S_FALSE) continue;
             if (failed(hr)) return hr;
             if (corrupt) {
@@ -386,8 +389,8 @@ protected:
             *actualStreamIndex = 0;
             *streamFlags = 0;
             *timestamp = time;
-            *sample =
-                std::make_shared<Sample>(std::make_shared<V4l2Buffer>(stream, index, bytes), time);
+            *sample = std::make_shared<Sample>(std::make_shared<V4l2Buffer>(stream, index, bytes),
+                                               time, sequence);
             return S_OK;
         }
     }

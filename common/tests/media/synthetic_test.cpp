@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "media/capture_backend.h"
@@ -126,6 +128,7 @@ TEST(SyntheticReader, StampsConsecutiveNumbersWithTimesAtTheModeRate) {
         EXPECT_EQ(stream, 0u);
         EXPECT_EQ(flags, 0u);
         EXPECT_EQ(time, static_cast<int64_t>(n) * 10000);  // 1 ms in 100-ns units
+        EXPECT_EQ(sample->sequence(), static_cast<int64_t>(n));
         std::shared_ptr<MediaBuffer> buffer;
         ASSERT_EQ(sample->convertToContiguousBuffer(&buffer), S_OK);
         uint8_t* data = nullptr;
@@ -137,6 +140,29 @@ TEST(SyntheticReader, StampsConsecutiveNumbersWithTimesAtTheModeRate) {
         EXPECT_EQ(number, n);
         buffer->unlock();
     }
+}
+
+TEST(SyntheticReader, ALateReaderLosesTheFramesBeyondTheCamerasBuffers) {
+    SyntheticConfig config = smallCamera("modes=64x48@1000:YUY2;buffers=2");
+    EXPECT_EQ(config.buffers, 2u);
+    SyntheticBackend backend(config);
+    std::shared_ptr<MediaSource> source;
+    auto reader = openReader(backend, nullptr, &source);
+    ASSERT_TRUE(reader);
+    ASSERT_EQ(reader->setCurrentMediaType(0, *modeType(64, 48, 1000, MFVideoFormat_YUY2)), S_OK);
+    auto next = [&] {
+        std::shared_ptr<Sample> sample;
+        uint32_t stream = 0, flags = 0;
+        int64_t time = 0;
+        EXPECT_EQ(reader->readSample(0, 0, &stream, &flags, &time, &sample), S_OK);
+        return sample ? sample->sequence() : -1;
+    };
+    EXPECT_EQ(next(), 0);
+    // Stands for a reader that fell behind: at 1000 fps, 30 ms is 30 frames, 2 of them held.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    const int64_t after = next();
+    EXPECT_GE(after, 29);
+    EXPECT_GT(next(), after);
 }
 
 TEST(SyntheticReader, UnplugEndsReadsAndIsReported) {
