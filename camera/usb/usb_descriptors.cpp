@@ -58,6 +58,25 @@ std::span<const uint8_t> stringPayload(std::span<const uint8_t> b) {
     return b.subspan(DescSize::kStringHeader, units * 2);
 }
 
+void put16(std::vector<uint8_t>& out, uint16_t v) {
+    out.push_back(static_cast<uint8_t>(v & 0xFF));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+// Appends a descriptor's fields as a descriptor of `length` bytes.
+void appendDescriptor(std::vector<uint8_t>& out, std::vector<uint8_t> fields, size_t length) {
+    fields.resize(length);
+    out.insert(out.end(), fields.begin(), fields.end());
+}
+
+template <size_t N>
+void appendCapability(std::vector<uint8_t>& out, const std::array<uint8_t, N>& record,
+                      uint8_t type) {
+    // A record the device did not fill still holds its default bytes.
+    if (record[2] != type) return;
+    appendDescriptor(out, {record.begin(), record.end()}, record[0]);
+}
+
 }  // namespace
 
 uint32_t maxTransferUnit(uint16_t wMaxPacketSize) {
@@ -144,6 +163,7 @@ UsbConfigDescriptor parseConfigDescriptor(std::span<const uint8_t> b, bool super
     c.bNumInterfaces = byteAt(b, 4);
     c.bConfigurationValue = byteAt(b, 5);
     c.iConfiguration = byteAt(b, 6);
+    c.bmAttributes = byteAt(b, 7);
     c.bMaxPower = byteAt(b, 8);
 
     const auto walk = b.first(std::min<size_t>(c.wTotalLength, b.size()));
@@ -210,6 +230,68 @@ std::u16string parseStringDescriptor(std::span<const uint8_t> b) {
     for (size_t i = 0; i < text.size(); ++i)
         text[i] = static_cast<char16_t>(le16At(payload, 2 * i));
     return text;
+}
+
+std::vector<uint8_t> serialiseDeviceDescriptor(const UsbDeviceDescriptor& d) {
+    std::vector<uint8_t> out{d.bLength,         d.bDescriptorType, d.bcdUSBMinor,
+                             d.bcdUSBMajor,     d.bDeviceClass,    d.bDeviceSubClass,
+                             d.bDeviceProtocol, d.bMaxPacketSize0};
+    put16(out, d.idVendor);
+    put16(out, d.idProduct);
+    put16(out, d.bcdDevice);
+    out.insert(out.end(), {d.iManufacturer, d.iProduct, d.iSerialNumber, d.bNumConfigurations});
+    return out;
+}
+
+std::vector<uint8_t> serialiseConfigDescriptor(const UsbConfigDescriptor& c) {
+    std::vector<uint8_t> out;
+    std::vector<uint8_t> header{c.bLength, c.bDescriptorType};
+    put16(header, c.wTotalLength);
+    header.insert(header.end(), {c.bNumInterfaces, c.bConfigurationValue, c.iConfiguration,
+                                 c.bmAttributes, c.bMaxPower});
+    appendDescriptor(out, header, std::max<size_t>(c.bLength, DescSize::kConfiguration));
+    for (const UsbInterfaceDescriptor& itf : c.interfaces) {
+        appendDescriptor(out,
+                         {itf.bLength, itf.bDescriptorType, itf.bInterfaceNumber,
+                          itf.bAlternateSetting, itf.bNumEndpoints, itf.bInterfaceClass,
+                          itf.bInterfaceSubClass, itf.bInterfaceProtocol, itf.iInterface},
+                         itf.bLength);
+        for (const UsbEndpointInfo& ep : itf.endpoints) {
+            const UsbEndpointDescriptor& e = ep.endpoint;
+            std::vector<uint8_t> fields{e.bLength, e.bDescriptorType, e.bEndpointAddress,
+                                        e.bmAttributes};
+            put16(fields, e.wMaxPacketSize);
+            fields.push_back(e.bInterval);
+            appendDescriptor(out, fields, e.bLength);
+            if (!ep.companion) continue;
+            const UsbSsCompanionDescriptor& k = *ep.companion;
+            fields = {k.bLength, k.bDescriptorType, k.bMaxBurst, k.bmAttributes};
+            put16(fields, k.wBytesPerInterval);
+            appendDescriptor(out, fields, k.bLength);
+        }
+    }
+    return out;
+}
+
+std::vector<uint8_t> serialiseBosDescriptor(const UsbBosDescriptor& bos) {
+    std::vector<uint8_t> out;
+    std::vector<uint8_t> header{bos.bLength, bos.bDescriptorType};
+    put16(header, bos.wTotalLength);
+    header.push_back(bos.bNumDeviceCaps);
+    appendDescriptor(out, header, std::max<size_t>(bos.bLength, DescSize::kBosHeader));
+    appendCapability(out, bos.usb20Extension, DevCap::kUsb20Extension);
+    appendCapability(out, bos.superSpeedUsb, DevCap::kSuperSpeedUsb);
+    appendCapability(out, bos.containerId, DevCap::kContainerId);
+    return out;
+}
+
+std::vector<uint8_t> serialiseStringDescriptor(std::u16string_view text) {
+    constexpr size_t kMaxUnits = (0xFF - DescSize::kStringHeader) / 2;
+    text = text.substr(0, kMaxUnits);
+    std::vector<uint8_t> out{static_cast<uint8_t>(DescSize::kStringHeader + 2 * text.size()),
+                             DescType::kString};
+    for (const char16_t unit : text) put16(out, static_cast<uint16_t>(unit));
+    return out;
 }
 
 std::vector<uint16_t> parseLanguageIds(std::span<const uint8_t> b) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace TVR {
@@ -75,6 +76,7 @@ struct UsbDeviceDescriptor {
     uint8_t bNumConfigurations = 0;
 
     bool valid() const { return bLength != 0 && bDescriptorType == DescType::kDevice; }
+    bool operator==(const UsbDeviceDescriptor&) const = default;
 };
 
 struct UsbEndpointDescriptor {
@@ -87,6 +89,7 @@ struct UsbEndpointDescriptor {
     uint16_t wMaxPacketSize = 0;
 
     uint8_t transferType() const { return bmAttributes & 3; }
+    bool operator==(const UsbEndpointDescriptor&) const = default;
 };
 
 struct UsbSsCompanionDescriptor {
@@ -95,11 +98,15 @@ struct UsbSsCompanionDescriptor {
     uint8_t bmAttributes = 0;
     uint16_t wBytesPerInterval = 0;
     uint8_t bDescriptorType = 0;
+
+    bool operator==(const UsbSsCompanionDescriptor&) const = default;
 };
 
 struct UsbEndpointInfo {
     UsbEndpointDescriptor endpoint;
     std::optional<UsbSsCompanionDescriptor> companion;
+
+    bool operator==(const UsbEndpointInfo&) const = default;
 };
 
 struct UsbInterfaceDescriptor {
@@ -117,6 +124,7 @@ struct UsbInterfaceDescriptor {
     uint32_t altSettingCount = 0;            // records with this bInterfaceNumber, itself included
 
     bool valid() const { return bLength != 0 && bDescriptorType == DescType::kInterface; }
+    bool operator==(const UsbInterfaceDescriptor&) const = default;
 };
 
 struct UsbConfigDescriptor {
@@ -127,7 +135,10 @@ struct UsbConfigDescriptor {
     uint8_t iConfiguration = 0;
     uint8_t bMaxPower = 0;
     uint8_t bDescriptorType = 0;
+    uint8_t bmAttributes = 0;  // kept so that the descriptor can be written back
     std::vector<UsbInterfaceDescriptor> interfaces;  // at most kMaxInterfaceRecords
+
+    bool operator==(const UsbConfigDescriptor&) const = default;
 };
 
 struct UsbBosDescriptor {
@@ -142,6 +153,7 @@ struct UsbBosDescriptor {
     std::array<uint8_t, DevCap::kContainerIdSize> containerId{DevCap::kContainerIdSize};
 
     bool valid() const { return bLength != 0 && bDescriptorType == DescType::kBos; }
+    bool operator==(const UsbBosDescriptor&) const = default;
 };
 
 // (bits 11-12 + 1) times bits 0-10 of wMaxPacketSize.
@@ -165,6 +177,19 @@ UsbBosDescriptor parseBosDescriptor(std::span<const uint8_t> bytes);
 // The UTF-16 text of a string descriptor; empty unless bLength is above 2 and the type is 3.
 // Only characters inside both bLength and the bytes given are taken.
 std::u16string parseStringDescriptor(std::span<const uint8_t> bytes);
+
+// The bytes of parsed descriptors as a device sends them: each field at its offset, each
+// descriptor as long as its bLength, cut short or padded with zeros. The device descriptor and
+// the configuration and BOS headers keep all their fields, which the parsers read whatever
+// bLength says. Only what the parsers keep is written: descriptors they step over
+// (class-specific ones, unknown capabilities) are left out, so parsing the result gives the
+// same records.
+std::vector<uint8_t> serialiseDeviceDescriptor(const UsbDeviceDescriptor& d);
+std::vector<uint8_t> serialiseConfigDescriptor(const UsbConfigDescriptor& c);
+// Capability records that were filled from a device (their type byte set), in type order.
+std::vector<uint8_t> serialiseBosDescriptor(const UsbBosDescriptor& bos);
+// At most 126 characters, what a length byte can describe.
+std::vector<uint8_t> serialiseStringDescriptor(std::u16string_view text);
 
 // The language list of string descriptor 0.
 std::vector<uint16_t> parseLanguageIds(std::span<const uint8_t> bytes);

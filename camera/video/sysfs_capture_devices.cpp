@@ -30,50 +30,6 @@ constexpr std::array<std::string_view, 9> kVirtualDrivers{"vivid",  "vimc",     
                                                           "vim2m",  "visl",      "v4l2loopback",
                                                           "akvcam", "snd_aloop", "snd_dummy"};
 
-std::string readAttribute(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return {};
-    std::string text(kMaxAttributeSize, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<size_t>(in.gcount()));
-    const size_t nul = text.find('\0');
-    if (nul != std::string::npos) text.resize(nul);
-    const size_t nl = text.find('\n');
-    if (nl != std::string::npos) text.resize(nl);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-        text.pop_back();
-    }
-    return text;
-}
-
-// A decimal without sign or leading zeros, as the kernel writes numbers in names.
-std::optional<unsigned> parseNumber(std::string_view s) {
-    if (s.empty() || s.size() > 9 || (s.size() > 1 && s[0] == '0')) return std::nullopt;
-    unsigned v = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9') return std::nullopt;
-        v = v * 10 + static_cast<unsigned>(c - '0');
-    }
-    return v;
-}
-
-// The bus number of a "<bus>-<port>(.<port>)*" name.
-std::optional<unsigned> usbDeviceNameBus(std::string_view name) {
-    const size_t dash = name.find('-');
-    if (dash == std::string_view::npos) return std::nullopt;
-    const auto bus = parseNumber(name.substr(0, dash));
-    if (!bus || *bus == 0) return std::nullopt;
-    std::string_view ports = name.substr(dash + 1);
-    while (true) {
-        const size_t dot = ports.find('.');
-        const auto port = parseNumber(ports.substr(0, dot));
-        if (!port || *port == 0) return std::nullopt;
-        if (dot == std::string_view::npos) break;
-        ports = ports.substr(dot + 1);
-    }
-    return bus;
-}
-
 fs::path resolved(const fs::path& p) {
     std::error_code ec;
     fs::path r = fs::canonical(p, ec);
@@ -99,7 +55,7 @@ bool isHardware(const fs::path& nodeDir, const fs::path& parentLink) {
 // "video12" -> 12 for names with the given prefix.
 std::optional<unsigned> numberedName(std::string_view name, std::string_view prefix) {
     if (!name.starts_with(prefix)) return std::nullopt;
-    return parseNumber(name.substr(prefix.size()));
+    return parseKernelNumber(name.substr(prefix.size()));
 }
 
 // DEVNAME from a uevent file, when it is a plain relative name.
@@ -179,13 +135,56 @@ std::optional<std::pair<unsigned, unsigned>> capturePcmName(std::string_view nam
     const std::string_view body = name.substr(4, name.size() - 5);
     const size_t d = body.find('D');
     if (d == std::string_view::npos) return std::nullopt;
-    const auto card = parseNumber(body.substr(0, d));
-    const auto dev = parseNumber(body.substr(d + 1));
+    const auto card = parseKernelNumber(body.substr(0, d));
+    const auto dev = parseKernelNumber(body.substr(d + 1));
     if (!card || !dev) return std::nullopt;
     return std::make_pair(*card, *dev);
 }
 
 }  // namespace
+
+std::string readSysfsAttribute(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return {};
+    std::string text(kMaxAttributeSize, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(in.gcount()));
+    const size_t nul = text.find('\0');
+    if (nul != std::string::npos) text.resize(nul);
+    const size_t nl = text.find('\n');
+    if (nl != std::string::npos) text.resize(nl);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+std::optional<unsigned> parseKernelNumber(std::string_view s) {
+    if (s.empty() || s.size() > 9 || (s.size() > 1 && s[0] == '0')) return std::nullopt;
+    unsigned v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') return std::nullopt;
+        v = v * 10 + static_cast<unsigned>(c - '0');
+    }
+    return v;
+}
+
+std::optional<unsigned> usbDeviceNameBus(std::string_view name) {
+    const size_t dash = name.find('-');
+    if (dash == std::string_view::npos) return std::nullopt;
+    const auto bus = parseKernelNumber(name.substr(0, dash));
+    if (!bus || *bus == 0) return std::nullopt;
+    std::string_view ports = name.substr(dash + 1);
+    while (true) {
+        const size_t dot = ports.find('.');
+        const auto port = parseKernelNumber(ports.substr(0, dot));
+        if (!port || *port == 0) return std::nullopt;
+        if (dot == std::string_view::npos) break;
+        ports = ports.substr(dot + 1);
+    }
+    return bus;
+}
+
 
 std::string usbLocationInSysfsPath(const std::string& devicePath) {
     std::vector<std::string> parts;
@@ -219,14 +218,14 @@ std::vector<CaptureDevice> listV4l2CaptureDevices(const SysfsRoots& roots) {
 
         std::optional<bool> capture = queryCapture(node);
         if (!capture) {
-            const std::string index = readAttribute(entry / "index");
+            const std::string index = readSysfsAttribute(entry / "index");
             capture = index.empty() || index == "0";
         }
         if (!*capture) continue;
 
         CaptureDevice dev;
         dev.kind = CaptureKind::Video;
-        dev.name = readAttribute(entry / "name");
+        dev.name = readSysfsAttribute(entry / "name");
         if (dev.name.empty()) dev.name = entryName;
         dev.symbolicLink = stableLink(devRoot, node);
         const fs::path nodeDir = resolved(entry);
@@ -247,7 +246,7 @@ std::vector<CaptureDevice> listAlsaCaptureDevices(const SysfsRoots& roots) {
         if (!fs::is_directory(entry, ec)) continue;
         const auto [card, pcm] = key;
         const fs::path cardEntry = soundDir / fmt::format("card{}", card);
-        std::string id = readAttribute(cardEntry / "id");
+        std::string id = readSysfsAttribute(cardEntry / "id");
         if (id.empty()) id = fmt::format("card{}", card);
 
         CaptureDevice dev;

@@ -11,7 +11,10 @@
 // virtual capture drivers (vivid, v4l2loopback, snd-aloop, …); anything else is a software
 // device.
 
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "capture_device.h"
@@ -34,6 +37,14 @@ std::vector<CaptureDevice> listAlsaCaptureDevices(const SysfsRoots& roots);
 // The USB device location within a resolved sysfs device path: the deepest "<bus>-<ports>"
 // component below its "usb<bus>" root hub. Empty when there is none.
 std::string usbLocationInSysfsPath(const std::string& devicePath);
+
+// The first line of a sysfs attribute (at most a page), without trailing white space; empty
+// when it cannot be read.
+std::string readSysfsAttribute(const std::filesystem::path& file);
+// A decimal without sign or leading zeros, as the kernel writes numbers in names.
+std::optional<unsigned> parseKernelNumber(std::string_view s);
+// The bus number of a "<bus>-<port>(.<port>)*" USB device name with nonzero numbers.
+std::optional<unsigned> usbDeviceNameBus(std::string_view name);
 
 class SysfsCaptureDevices : public CaptureDeviceSource {
   public:

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <random>
 #include <sstream>
 
 #include <fmt/format.h>
@@ -7,6 +10,7 @@
 #include "device_match.h"
 #include "sim_capture_devices.h"
 #include "sim_driver.h"
+#include "sysfs_capture_devices.h"
 #include "usb_device.h"
 
 namespace TVR::Devlink {
@@ -17,6 +21,13 @@ constexpr const char* kVideoHeader = "--- IMFActivate-based list of video captur
 constexpr const char* kFx3Header = "--- List of Cypress devices ---\n";
 constexpr const char* kMatchHeader =
     "\n--- Found these matches based on \"location\" information ---\n";
+
+std::string report(Sim::SimDriver& drv, CaptureDeviceSource& capture) {
+    std::ostringstream out;
+    ConsoleWriter w(out, false);
+    writeReport(drv, capture, w);
+    return out.str();
+}
 
 std::string report(Sim::SimDriver& drv, bool colour = false) {
     SimCaptureDevices capture(drv);
@@ -129,6 +140,105 @@ TEST(DevlinkReport, ColoursAreAnsiSequencesForTheirRoles) {
     EXPECT_NE(out.find("\x1b[36msim-video:1-1\x1b[0m"), std::string::npos);
     EXPECT_NE(out.find("\x1b[33m1-1\x1b[0m"), std::string::npos);
     EXPECT_NE(out.find("\x1b[95m0 - "), std::string::npos);
+}
+
+// What follows the match header: the matches, or that there are none.
+std::string matchSection(const std::string& out) {
+    const size_t at = out.find(kMatchHeader);
+    return at == std::string::npos ? std::string()
+                                   : out.substr(at + std::string(kMatchHeader).size());
+}
+
+// A port and a port of a hub plugged into it ("1-2" and "1-2.1") share a prefix, nothing else.
+TEST(DevlinkReport, APortDoesNotMatchThePortsBelowIt) {
+    for (const auto& [fx3, capture] :
+         {std::pair{"1-2", "1-2.1"}, std::pair{"1-2.1", "1-2"}, std::pair{"1-2", "1-21"}}) {
+        Sim::SimDriver drv;
+        Sim::SimCameraConfig cfg;
+        cfg.location = fx3;
+        cfg.captureLocation = capture;
+        drv.addCamera(cfg);
+        EXPECT_EQ(matchSection(report(drv)), "No matches found\n")
+            << "FX3 at " << fx3 << ", capture device at " << capture;
+    }
+
+    // Each capture device is listed before the FX3 device it would wrongly pair with.
+    Sim::SimDriver drv;
+    Sim::SimCameraConfig below;
+    below.location = "1-2.1";
+    below.videoName = "Camera below the hub";
+    below.captureLocation = "1-2";
+    Sim::SimCameraConfig hub;
+    hub.location = "1-2";
+    hub.videoName = "Camera at the hub";
+    hub.captureLocation = "1-2.1";
+    auto camBelow = drv.addCamera(below);
+    auto camHub = drv.addCamera(hub);
+    const std::string expected = "FX3 device#: 0 - " + nameOf(drv, *camBelow, true) +
+                                 "\n\rIMF device: " + videoRecord("Camera at the hub", "1-2.1") +
+                                 "FX3 device#: 1 - " + nameOf(drv, *camHub, true) +
+                                 "\n\rIMF device: " + videoRecord("Camera below the hub", "1-2") +
+                                 "\n";
+    EXPECT_EQ(matchSection(report(drv)), expected);
+}
+
+// A sysfs-like tree in a temporary folder, removed afterwards.
+class SysfsFolder {
+public:
+    SysfsFolder() {
+        std::random_device rd;
+        m_root = std::filesystem::temp_directory_path() / ("tvr-devlink-" + std::to_string(rd()));
+        std::filesystem::create_directories(m_root);
+    }
+    ~SysfsFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_root, ec);
+    }
+    SysfsRoots roots() const { return {(m_root / "sys").string(), (m_root / "dev").string()}; }
+
+    // A UVC capture node below the USB interface directory `itf`, listed in class/video4linux.
+    void videoNode(const std::string& itf, unsigned n, const std::string& name) {
+        namespace fs = std::filesystem;
+        const std::string entry = "video" + std::to_string(n);
+        const fs::path node = m_root / itf / "video4linux" / entry;
+        fs::create_directories(node);
+        std::ofstream(node / "name") << name << "\n";
+        std::ofstream(node / "index") << "0\n";
+        fs::create_directory_symlink(fs::relative(m_root / itf, node), node / "device");
+        const fs::path cls = m_root / "sys/class/video4linux";
+        fs::create_directories(cls);
+        fs::create_directory_symlink(fs::relative(node, cls), cls / entry);
+        fs::create_directories(m_root / "dev");
+        std::ofstream(m_root / "dev" / entry) << "";
+    }
+
+private:
+    std::filesystem::path m_root;
+};
+
+TEST(DevlinkReport, SysfsCaptureDeviceBehindAHubPairsWithItsOwnPortOnly) {
+    SysfsFolder sys;
+    const std::string usb1 = "sys/devices/pci0000:00/0000:00:14.0/usb1";
+    sys.videoNode(usb1 + "/1-2/1-2.1/1-2.1:1.0", 0, "Tavro Brisco camera");
+    sys.videoNode(usb1 + "/1-3/1-3:1.0", 1, "Other camera");
+    SysfsCaptureDevices capture(sys.roots());
+
+    Sim::SimDriver drv;
+    Sim::SimCameraConfig hub;
+    hub.location = "1-2";
+    Sim::SimCameraConfig below;
+    below.location = "1-2.1";
+    auto camHub = drv.addCamera(hub);
+    auto camBelow = drv.addCamera(below);
+    const std::string out = report(drv, capture);
+    const std::string node = (std::filesystem::path(sys.roots().dev) / "video0").string();
+    EXPECT_NE(out.find("Tavro Brisco camera\nSymbolic link: " + node + "\nLocation: 1-2.1\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(matchSection(out), "FX3 device#: 1 - " + nameOf(drv, *camBelow, true) +
+                                     "\n\rIMF device: Tavro Brisco camera\nSymbolic link: " + node +
+                                     "\nLocation: 1-2.1\n\n")
+        << "the FX3 device at " << drv.location(drv.pathOf(*camHub)) << " has no capture device";
 }
 
 }  // namespace
