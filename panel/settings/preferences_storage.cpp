@@ -118,9 +118,16 @@ bool PreferencesStorage::writeAll(const Preferences& preferences, ApiLog* log) c
     }
     settings->endGroup();
     settings->sync();
-    (log ? *log : ApiLog::instance())
-        .appendText(false, "Preferences updated into Windows registry");
-    return settings->status() == QSettings::NoError;
+    // A write that failed must not read as saved.
+    const bool ok = settings->status() == QSettings::NoError;
+    ApiLog& target = log ? *log : ApiLog::instance();
+    if (ok) {
+        target.appendText(false, "Preferences updated into Windows registry");
+    } else {
+        target.appendText(true, "The preferences could not be written to " +
+                                    settings->fileName().toStdString());
+    }
+    return ok;
 }
 
 StoredGeometry PreferencesStorage::readGeometry(std::string_view title) const {

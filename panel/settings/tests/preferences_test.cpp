@@ -193,6 +193,18 @@ TEST_F(PreferencesStorageTest, GeometryValuesByWindowTitle) {
     EXPECT_EQ(storage.readGeometry("Sensor console").x, 120);
 }
 
+// A file that cannot be written is reported as such, never as "updated".
+TEST_F(PreferencesStorageTest, AFailedWriteIsAnErrorNotAnUpdate) {
+    TestSupport::writeBytes(dir.file("plain"), "a file, not a folder");
+    PreferencesStorage blocked(dir.file("plain") + "/Webcam tools.conf");
+    Preferences prefs;
+    prefs.setNumber(Name::kBase, 16);
+    EXPECT_FALSE(blocked.writeAll(prefs, &log));
+    const auto messages = messagesSince(log, 0);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("The preferences could not be written to ", 0), 0u) << messages[0];
+}
+
 TEST_F(PreferencesStorageTest, GeometryMigrationRunsOnce) {
     TestSupport::writeBytes(path,
                             "[Tavro%20camera%20control%20center]\r\n"
