@@ -12,6 +12,7 @@ packages=(
   libx11-dev libxrandr-dev
   libcurl4-openssl-dev libcpp-httplib-dev
   qt6-base-dev
+  qemu-system-x86 cpio kmod
 )
 
 missing=()
