@@ -125,6 +125,7 @@ bool FX3::vendorRequest(uint8_t code, bool write, uint16_t value, uint16_t index
     if (write && code == VR_FPGA_REG && index == FpgaReg::kTableSelectHigh) m_selectHigh = -1;
     if (write && code == VR_FPGA_REG && index == FpgaReg::kTableSelectLow) m_selectLow = -1;
     if (movesTableSelect(code)) clearTableSelectCache();
+    if (!ok) countFailedRequest();
     log.setResult(record, ok);
     if (!write) {
         log.setReadData(record,
@@ -140,7 +141,9 @@ bool FX3::bulkWrite(std::span<const uint8_t> data, uint32_t timeoutMs) {
     ep->setTimeout(timeoutMs);
     std::vector<uint8_t> copy(data.begin(), data.end());
     uint32_t moved = 0;
-    return ep->transfer(copy, moved) && moved == copy.size();
+    const bool ok = ep->transfer(copy, moved) && moved == copy.size();
+    if (!ok) countFailedRequest();
+    return ok;
 }
 
 bool FX3::readByte(uint8_t code, uint16_t value, uint16_t index, uint8_t& out) {

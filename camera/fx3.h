@@ -6,7 +6,10 @@
 //
 // An FX3 object may be called from several threads: single requests are serialised inside the
 // object, table transfers by one process-wide mutex. Callers keep multi-request sequences (a
-// firmware upgrade) from interleaving.
+// firmware upgrade) from interleaving: the object's owner runs one batch of camera work at a
+// time, and "the work holder" in the thread rules below is the thread running that batch.
+// Opening, closing and re-detecting change what every other call sees, so only the work holder
+// makes them.
 
 #include <atomic>
 #include <cstdint>
@@ -53,98 +56,162 @@ public:
 
     // Makes controlTimeoutMs the process-wide default for endpoints created from now on, then
     // opens device 0 when asked, so that device already carries it.
+    // Thread: the owner, with no batch running.
     FX3(UsbDriver& driver, bool openFirst, uint32_t controlTimeoutMs);
+    // Thread: the owner, with no batch running.
     virtual ~FX3();
     FX3(const FX3&) = delete;
     FX3& operator=(const FX3&) = delete;
 
+    // Thread: the work holder.
     virtual void close();
     // Reloads both version records; a failed request marks its record unknown. Always true.
+    // Thread: the work holder.
     virtual bool readVersions();
 
+    // Thread: the work holder.
     bool connected() const;
     // Opens device `index` and reads the versions when that worked; the open result.
+    // Thread: the work holder.
     bool selectDevice(uint8_t index);
     // The previous time-out of the control endpoint; 0 without one.
+    // Thread: the work holder.
     uint32_t setControlTimeout(uint32_t ms);
+    // Thread: any; the driver lists its devices itself.
     uint8_t deviceCount();
+    // Thread: any; the driver lists its devices itself.
     std::string devicePath(uint8_t index);
 
     // One vendor request: reads fill readBuffer, writes send writeData. Not sent (and logged as
     // failed) when the camera is not connected.
+    // Thread: any; the object serialises its single requests.
     bool vendorRequest(uint8_t code, bool write, uint16_t value, uint16_t index,
                        std::span<uint8_t> readBuffer = {}, std::span<const uint8_t> writeData = {});
     // The whole buffer in one transfer on bulk OUT endpoint 0x05.
+    // Thread: the work holder.
     bool bulkWrite(std::span<const uint8_t> data, uint32_t timeoutMs);
 
     // Boot loader, flash and FPGA configuration.
+    // Thread: the work holder.
     bool bootLoaderRunning();
+    // Thread: the work holder.
     bool bootLoaderWriteRam(uint32_t address, std::span<const uint8_t> data);
+    // Thread: the work holder.
     bool bootLoaderReadRam(uint32_t address, std::span<uint8_t> data);
+    // Thread: the work holder.
     bool bootLoaderStart(uint32_t entryAddress);
+    // Thread: the work holder.
     bool enterBootLoader();
     // `offset` is a multiple of 256 below 16 MiB; at most one 2048-byte page.
+    // Thread: the work holder.
     bool spiWrite(uint32_t offset, std::span<const uint8_t> data);
+    // Thread: the work holder.
     bool spiErase(uint16_t sector);
     // Empty when the status request failed.
+    // Thread: the work holder.
     std::optional<bool> spiEraseBusy(uint16_t sector);
+    // Thread: the work holder.
     bool spiEnable();
+    // Thread: the work holder.
     bool fpgaConfigMode();
+    // Thread: the work holder.
     std::optional<uint16_t> fpgaConfigStatus();
+    // Thread: the work holder.
     bool reset();
 
     // Direct I²C access; the address in 8-bit form.
+    // Thread: the work holder.
     std::optional<uint8_t> i2cRead8(uint8_t address, uint8_t reg);
+    // Thread: the work holder.
     bool i2cWrite8(uint8_t address, uint8_t reg, uint8_t value);
+    // Thread: the work holder.
     std::optional<uint8_t> i2cRead16(uint8_t address, uint16_t reg);
+    // Thread: the work holder.
     bool i2cWrite16(uint8_t address, uint16_t reg, uint8_t value);
 
     // Clears both streaming bits of the control register; false only when a request failed.
+    // Thread: the work holder.
     bool stopStreaming();
+    // Thread: the work holder.
     int setFpgaControlBit(int bit, bool on);
     // Threshold clamped to 0-255; the result is not checked.
+    // Thread: the work holder.
     void dpcCalibrate(int threshold);
 
+    // Thread: the work holder.
     bool cameraValueAvailable(int channel) const;
+    // Thread: the work holder.
     ChannelValue getCameraValue(int channel);
+    // Thread: the work holder.
     int setCameraValue(int channel, int value);
     // Real channel 0 from its FX3 build on, channel 1 always.
+    // Thread: the work holder.
     bool cameraRealAvailable(int channel) const;
+    // Thread: the work holder.
     ChannelReal getCameraReal(int channel);
+    // Thread: the work holder.
     int setCameraReal(int channel, double value);
 
+    // Thread: the work holder.
     std::optional<uint8_t> readFpgaReg(uint8_t reg);
+    // Thread: the work holder.
     bool writeFpgaReg(uint8_t reg, uint8_t value);
 
     // Nine entries; empty when a read failed.
+    // Thread: the work holder.
     std::vector<double> readColourMatrix();
     // Exactly nine values, else false without a request.
+    // Thread: the work holder.
     bool writeColourMatrix(std::span<const double> values);
 
     // Per-entry and block access to the FPGA tables of a kind.
+    // Thread: the work holder.
     bool tableAvailable(int kind) const;
+    // Thread: the work holder.
     bool tableBlockAvailable(int kind) const;
     // Selects an entry; only the select registers whose value changed are written.
+    // Thread: any; the process-wide table mutex serialises table transfers.
     bool selectTableEntry(int kind, int entry);
     // The entry's raw value, sign-extended by kind.
+    // Thread: any; the process-wide table mutex serialises table transfers.
     std::optional<int> readTableEntry(int kind, int entry);
+    // Thread: any; the process-wide table mutex serialises table transfers.
     bool writeTableEntry(int kind, int entry, int raw);
+    // Thread: any (no camera state).
     int signExtendTableValue(int kind, uint16_t raw) const;
     // User units per raw step.
+    // Thread: any (no camera state).
     static double tableScale(int kind);
+    // Thread: any (no camera state).
     static int tableRawFromValue(int kind, double value);
     // Forgets the select registers' values: the FPGA may have restarted.
+    // Thread: any.
     void clearTableSelectCache();
 
     // The raw system information record (39 or 54 bytes). A rejected or unsupported record is
     // all zero except 0xFF at offset 8.
+    // Thread: the work holder.
     std::vector<uint8_t> systemInfo(uint8_t checkFlags);
+    // Thread: any (no camera state).
     static bool validSystemInfo(std::span<const uint8_t> record, uint16_t layout);
 
+    // Requests that failed since the object was made (refused, timed out, not sent for want of
+    // a camera). A whole-camera transfer compares it before and after to tell a camera that
+    // stopped answering from one that answered.
+    // Thread: any.
+    uint64_t failedRequests() const { return m_failedRequests.load(); }
+
+    // Thread: the work holder.
     const VersionInfoFX3& versionFX3() const { return *m_versionFx3; }
+    // Thread: the work holder.
     const VersionInfoFPGA& versionFPGA() const { return *m_versionFpga; }
+    // Thread: the work holder.
     UsbDevice& device() { return *m_device; }
+    // Thread: any.
     UsbDriver& driver() { return m_driver; }
+
+protected:
+    void countFailedRequest() { ++m_failedRequests; }
 
 private:
     friend class FpgaTable;
@@ -170,6 +237,7 @@ private:
     // Last values written to the table select registers by a select; -1 when unknown.
     std::atomic<int> m_selectHigh{-1};
     std::atomic<int> m_selectLow{-1};
+    std::atomic<uint64_t> m_failedRequests{0};
 };
 
 // Block and per-entry transfers of one FPGA table kind, under the process-wide table mutex.

@@ -130,7 +130,10 @@ uint16_t ImgSensor::packetAccess(uint16_t reg, uint16_t value, uint16_t mask, bo
             log.setWrittenValue(record, merged);
         }
     }
-    if (!good) old = 0;
+    if (!good) {
+        old = 0;
+        countFailedRequest();
+    }
     log.setReadValue(record, old);
     log.setResult(record, good);
     log.finish(record);

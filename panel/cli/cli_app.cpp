@@ -8,9 +8,12 @@
 
 #include <fmt/format.h>
 
+#include "apilog.h"
+#include "cli_session.h"
 #include "console_progress.h"
 #include "firmware_commands.h"
 #include "prefs_command.h"
+#include "reg_command.h"
 #include "sensor/img_sensor.h"
 #include "settings_commands.h"
 #include "sim_image_command.h"
@@ -27,13 +30,14 @@ constexpr const char* kGlobalHelp =
     "\n"
     "Commands:\n"
     "  list    list the cameras: index, name, device path, location, speed, vid:pid\n"
-    "  info    show the USB facts of a camera\n"
+    "  info    show the USB facts, firmware versions and sensor of a camera\n"
     "  sim-image  write a firmware image for the simulated camera\n"
     "  read    read every camera value: print the settings file, or write it (-o FILE)\n"
     "  load    load a settings file and push it (--yes: also one saved for another sensor)\n"
     "  push    load a settings file into the store, then push all values\n"
     "  get     read one value by key\n"
     "  set     push one value by key\n"
+    "  reg     read or write one FPGA, sensor or I2C register\n"
     "  releases   list the server's firmware releases for the camera's FX3 or FPGA\n"
     "  check-update  ask the server whether a newer control panel exists\n"
     "  upgrade    replace the FX3 or FPGA firmware from a file or a server release\n"
@@ -45,14 +49,18 @@ constexpr const char* kGlobalHelp =
     "  --server URL  the download server (http, https or file URL)\n"
     "  --progress    show the progress line of long operations also when stderr is not a\n"
     "                terminal (on a terminal it is always shown)\n"
+    "  --log-api[=detail]  log every camera request and print the log to stderr at exit\n"
+    "                (with =detail, each line's details as well)\n"
     "  --help        this text, or a command's help after the command\n"
     "\n"
     "Exit codes: 0 success, 1 camera error (including no camera), 2 usage error.\n";
 
-constexpr uint32_t kControlTimeoutMs = 50;
+// --log-api: what is printed of the API-call log at exit.
+enum class ApiLogOutput { None, Summary, Detail };
 
 struct Options {
     bool simulate = false;
+    ApiLogOutput logApi = ApiLogOutput::None;
     bool help = false;
     bool progress = false;
     int device = 0;
@@ -84,6 +92,15 @@ int usageError(std::ostream& err, const std::string& message) {
     return kExitUsage;
 }
 
+constexpr std::string_view kDetailIndent = "                ";
+
+// The version records' texts end their lines with LF CR; a terminal wants LF alone.
+std::string terminalLines(std::string text) {
+    size_t at = 0;
+    while ((at = text.find("\n\r", at)) != std::string::npos) text.erase(at + 1, 1);
+    return text;
+}
+
 const char* speedText(const UsbDevice& dev) {
     if (dev.isSuperSpeed()) return "super-speed";
     if (dev.isHighSpeed()) return "high-speed";
@@ -105,8 +122,8 @@ int cmdList(Context& c) {
     Backends b;
     int rc = kExitOk;
     if (!backends(c, b, rc)) return rc;
+    // An empty bus is an answer: no lines.
     const uint8_t count = usbDeviceCount(*b.usb);
-    if (count == 0) return cameraError(c, "no camera found");
     UsbDevice dev(*b.usb);
     for (unsigned i = 0; i < count; ++i) {
         if (!dev.open(static_cast<uint8_t>(i))) {
@@ -124,20 +141,13 @@ int cmdList(Context& c) {
 }
 
 int cmdInfo(Context& c) {
-    Backends b;
+    CliSession cli(c.err, false, c.opts.progress);
     int rc = kExitOk;
-    if (!backends(c, b, rc)) return rc;
-    const uint8_t count = usbDeviceCount(*b.usb);
-    if (count == 0) return cameraError(c, "no camera found");
-    if (c.opts.device >= count) {
-        return cameraError(c, fmt::format("no camera {} ({} found)", c.opts.device, count));
+    if (!cli.open(CameraChoice{c.opts.simulate, c.opts.device, c.opts.progress, c.opts.open}, rc,
+                  true)) {
+        return rc;
     }
-    // The panel's control time-out: a camera that does not answer within it is reported, not
-    // waited for.
-    ImgSensor cam(*b.usb, false, kControlTimeoutMs);
-    if (!cam.selectDevice(static_cast<uint8_t>(c.opts.device))) {
-        return cameraError(c, fmt::format("camera {} cannot be opened", c.opts.device));
-    }
+    ImgSensor& cam = cli.session().camera();
     UsbDevice& dev = cam.device();
     const auto& d = dev.deviceDescriptor();
     const auto usbVer = dev.infoPair(UsbDevice::kPairUsbVersion);
@@ -161,10 +171,12 @@ int cmdInfo(Context& c) {
     line("Product:", dev.infoText(UsbDevice::kTextProduct));
     line("Driver:", fmt::format("{}.{}", drvVer.first, drvVer.second));
     line("FX3 firmware:", cam.versionFX3().shortText());
+    c.out << terminalLines(cam.versionFX3().detailedText(kDetailIndent));
     line("FPGA firmware:", cam.versionFPGA().shortText());
+    c.out << terminalLines(cam.versionFPGA().detailedText(kDetailIndent));
     line("Sensor:", fmt::format("{} ({})", cam.chipName(), cam.chipIdText()));
     if (!cam.versionFX3().valid()) {
-        return cameraError(c, "the camera does not answer its firmware version request");
+        return cameraError(c, kMuteCameraText);
     }
     return kExitOk;
 }
@@ -195,6 +207,7 @@ const std::map<std::string, Command>& commands() {
         {"push", {kPushHelp, settingsCommand(runPush), true}},
         {"get", {kGetHelp, settingsCommand(runGet), true}},
         {"set", {kSetHelp, settingsCommand(runSet), true}},
+        {"reg", {kRegHelp, settingsCommand(runReg), true}},
         {"prefs",
          {kPrefsHelp, [](Context& c) { return runPrefs(c.opts.rest, c.out, c.err); }, true}},
         {"sim-image",
@@ -236,6 +249,10 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& err, 
             o.simulate = true;
         } else if (a == "--progress") {
             o.progress = true;
+        } else if (a == "--log-api") {
+            o.logApi = ApiLogOutput::Summary;
+        } else if (a == "--log-api=detail") {
+            o.logApi = ApiLogOutput::Detail;
         } else if (a == "--help" || a == "-h") {
             o.help = true;
         } else if (a == "--server") {
@@ -275,6 +292,25 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& err, 
     return true;
 }
 
+// The merged listing, one line per message or request in time order, each followed by its
+// details when asked.
+void printApiLog(const ApiLog& log, bool detail, std::ostream& err) {
+    std::vector<LogLine> lines;
+    const std::string listing = log.listing(&lines);
+    size_t at = 0;
+    for (const LogLine& line : lines) {
+        const size_t end = listing.find("\r\n", at);
+        if (end == std::string::npos) break;
+        err << std::string_view(listing).substr(at, end - at) << '\n';
+        at = end + 2;
+        if (detail) {
+            std::string text = log.detailText(line);
+            if (!text.empty() && text.back() != '\n') text += '\n';
+            err << text << '\n';
+        }
+    }
+}
+
 }  // namespace
 
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -305,7 +341,15 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     // The line is drawn by default only on the user's own terminal.
     if (&err == &std::cerr && stderrIsTerminal()) opts.progress = true;
     Context ctx{opts, out, err};
-    return it->second.run(ctx);
+    if (opts.logApi == ApiLogOutput::None) return it->second.run(ctx);
+
+    ApiLog& log = ApiLog::instance();
+    log.clearAll();
+    log.setLogging(true);
+    rc = it->second.run(ctx);
+    printApiLog(log, opts.logApi == ApiLogOutput::Detail, err);
+    log.setLogging(false);
+    return rc;
 }
 
 }  // namespace TVR::Cli

@@ -11,8 +11,10 @@
 #include <fmt/format.h>
 
 #include "cli_app.h"
+#include "cli_session.h"
 #include "fx3.h"
 #include "release_client.h"
+#include "sensor/img_sensor.h"
 #include "upgrade_job.h"
 #include "usb_backend.h"
 
@@ -44,8 +46,6 @@ const char* const kUpgradeHelp =
 
 namespace {
 
-// The panel's control time-out: a camera that does not answer within it is reported.
-constexpr uint32_t kControlTimeoutMs = 50;
 constexpr int kDefaultReleaseKind = 5;
 constexpr int kFirstReleaseKind = 1;
 constexpr int kLastReleaseKind = 7;
@@ -99,31 +99,21 @@ bool parseKind(std::string_view command, const std::string& text, int& kind, std
     return true;
 }
 
-// The camera chosen by --device; `backends` outlives it.
+// The camera chosen by --device, opened as every command opens it.
 struct Camera {
-    Backends backends;
-    std::unique_ptr<FX3> fx3;
+    explicit Camera(std::ostream& err) : cli(err, false, false) {}
+    CliSession cli;
+    FX3* fx3 = nullptr;
 };
 
-bool openCamera(const FirmwareSettings& settings, Camera& cam, std::ostream& err, int& rc) {
-    std::string error;
-    cam.backends = openCliBackends(settings.open, settings.simulate, error);
-    if (!cam.backends.usb) {
-        rc = failure(err, error);
+bool openCamera(const FirmwareSettings& settings, Camera& cam, std::ostream& /*err*/, int& rc) {
+    // A camera in its boot loader answers no version request and is still upgraded.
+    if (!cam.cli.open(CameraChoice{settings.simulate, settings.device, false, settings.open}, rc,
+                      true)) {
         return false;
     }
-    cam.fx3 = std::make_unique<FX3>(*cam.backends.usb, false, kControlTimeoutMs);
-    const uint8_t count = cam.fx3->deviceCount();
-    if (count == 0) {
-        rc = failure(err, "no camera found");
-    } else if (settings.device >= count) {
-        rc = failure(err, fmt::format("no camera {} ({} found)", settings.device, count));
-    } else if (!cam.fx3->selectDevice(static_cast<uint8_t>(settings.device))) {
-        rc = failure(err, fmt::format("camera {} cannot be opened", settings.device));
-    } else {
-        return true;
-    }
-    return false;
+    cam.fx3 = &cam.cli.session().camera();
+    return true;
 }
 
 // A copy of the target's record, so the camera's own keeps its release source. An unknown
@@ -273,7 +263,7 @@ int runReleases(const std::vector<std::string>& args, const FirmwareSettings& se
     }
     if (!target) return usage(err, kCommand, "fx3 or fpga is needed");
 
-    Camera cam;
+    Camera cam(err);
     if (!openCamera(settings, cam, err, rc)) return rc;
     std::unique_ptr<VersionInfoBase> record = knownRecord(*cam.fx3, *target, err, rc);
     if (!record) return rc;
@@ -296,6 +286,10 @@ int runCheckUpdate(const FirmwareSettings& settings, std::ostream& out, std::ost
     const InstallerCheck check = releases->checkInstaller();
     if (!check.error.empty()) return failure(err, check.error);
     const InstallerInfo& info = check.info;
+    // A reply without the record's fields (an error page) leaves it empty: no answer at all.
+    if (info.major == 0 && info.minor == 0 && info.patch == 0 && info.path.empty()) {
+        return failure(err, "the server's reply is not an installer record");
+    }
     if (info.newerThan()) {
         out << fmt::format("New version {}.{}.{} is available: {}\n", info.major, info.minor,
                            info.patch, releases->server().url(info.path));
@@ -367,7 +361,7 @@ int runUpgrade(const std::vector<std::string>& args, const FirmwareSettings& set
         options.path = *file;
     }
 
-    Camera cam;
+    Camera cam(err);
     if (!openCamera(settings, cam, err, rc)) return rc;
     if (kind) {
         std::unique_ptr<VersionInfoBase> record = knownRecord(*cam.fx3, *target, err, rc);

@@ -11,20 +11,21 @@
 
 #include <fmt/format.h>
 
-#include "batch_runner.h"
-#include "camera_transfer.h"
+#include "camera_session.h"
 #include "cli_app.h"
-#include "console_progress.h"
 #include "control_catalogue.h"
-#include "panel_models.h"
+#include "control_transfer.h"
+#include "nrauto/auto_functions_model.h"
+#include "nrauto/nr_video_model.h"
 #include "qcf_file.h"
 #include "safe_file_write.h"
 #include "sensor/img_sensor.h"
 #include "settings_store.h"
+#include "tab_gains_model.h"
+#include "tab_led_model.h"
 #include "table_value_owner.h"
-#include "usb_backend.h"
-#include "usb_device.h"
-#include "uvc_backend.h"
+#include "test_patterns_model.h"
+#include "uvc_properties.h"
 
 namespace TVR::Cli {
 
@@ -42,30 +43,25 @@ const char* const kPushHelp =
     "Loads a settings file and pushes all its values, without the sensor check.\n";
 const char* const kGetHelp =
     "Usage: brisco-cli [--simulate] [--device N] get KEY\n"
-    "Reads one value (for example OV_EXPOSURE, or UVC_GAIN and its flags UVC_GAIN_AUTO:\n"
-    "1 automatic, 2 manual) from the camera and prints it.\n";
+    "Reads one value from the camera and prints it: any key 'read' writes (for example\n"
+    "OV_EXPOSURE, OV_BINNING, TP_CHOICE, FLIP_H, SENSOR_MODEL, or UVC_GAIN and its flags\n"
+    "UVC_GAIN_AUTO: 1 automatic, 2 manual).\n";
 const char* const kSetHelp =
     "Usage: brisco-cli [--simulate] [--device N] set KEY VALUE\n"
     "Pushes one value to the camera: true/false for switches, a decimal number, a\n"
     "hexadecimal number (0xFF or FF) for hexadecimal keys, a real for OV_VIDEO_FPS, a\n"
     "decimal number for the UVC keys (a UVC value makes the property manual; its _AUTO key\n"
-    "takes the flags, 1 automatic or 2 manual).\n";
+    "takes the flags, 1 automatic or 2 manual). A value outside the key's range is refused\n"
+    "(exit code 2) with the range; SENSOR_MODEL and SENSOR_ID_STR are read-only.\n";
 
 namespace {
-
-constexpr uint32_t kControlTimeoutMs = 50;
-// The panel's default splash delay: quick commands never draw the line.
-constexpr int32_t kProgressDelayMs = 400;
 
 int usage(std::ostream& err, const std::string& message) {
     err << "brisco-cli: " << message << "\nTry 'brisco-cli --help'.\n";
     return kExitUsage;
 }
 
-int failure(std::ostream& err, const std::string& message) {
-    err << "brisco-cli: " << message << '\n';
-    return kExitCamera;
-}
+int failure(std::ostream& err, const std::string& message) { return cliFailure(err, message); }
 
 // A UVC key of the settings files: the property, its set and whether the key is the flags word.
 struct UvcKey {
@@ -84,111 +80,93 @@ std::optional<UvcKey> findUvcKey(std::string_view key) {
     return std::nullopt;
 }
 
-// The panel's questions answered by the command line: Yes only when the user said so.
-class CliPrompter : public TransferPrompter {
-public:
-    CliPrompter(ConsoleProgress& progress, bool yes) : m_progress(progress), m_yes(yes) {}
-    bool askYesNo(std::string_view /*title*/, std::string_view text) override {
-        if (!m_yes) m_progress.printLine(text);
-        return m_yes;
-    }
-    void showError(std::string_view /*title*/, std::string_view text) override {
-        m_progress.printLine(fmt::format("brisco-cli: {}", text));
-    }
-    void showStatus(std::string_view text) override {
-        m_progress.printLine(fmt::format("brisco-cli: {}", text));
-    }
+// The property set of the camera's capture side that holds `key`; null when it has none.
+UvcProperties* uvcSet(UvcPropertySource* source, const UvcKey& key) {
+    if (source == nullptr) return nullptr;
+    return key.cameraControl ? source->cameraControl() : source->procAmp();
+}
 
-private:
-    ConsoleProgress& m_progress;
-    bool m_yes;
+// A key of the settings files that get and set take besides the UVC keys: its format, the
+// value owner that reads and pushes it, and the values it may hold.
+struct KeySpec {
+    std::string_view key;
+    ControlFormat format = ControlFormat::Decimal;
+    OwnerId owner = OwnerId::TabGains;
+    double minimum = 0;
+    double maximum = 0;
+    // >= 0: the maximum is the connected sensor's own for this sensor value.
+    int sensorValue = -1;
+    bool readOnly = false;
 };
 
-// One opened camera with the store and the owners the panel's pages would register.
-class CameraSession {
-public:
-    CameraSession(std::ostream& err, bool yes, bool progress)
-        : m_progress(err, progress), m_prompter(m_progress, yes) {}
+using enum ControlFormat;
+using enum OwnerId;
 
-    bool open(const CameraChoice& choice, std::ostream& err, int& rc) {
-        std::string error;
-        m_backends = openCliBackends(choice.open, choice.simulate, error);
-        if (!m_backends.usb) {
-            rc = failure(err, error);
-            return false;
-        }
-        const uint8_t count = usbDeviceCount(*m_backends.usb);
-        if (count == 0) {
-            rc = failure(err, "no camera found");
-            return false;
-        }
-        if (choice.device >= count) {
-            rc = failure(err, fmt::format("no camera {} ({} found)", choice.device, count));
-            return false;
-        }
-        m_camera = std::make_unique<ImgSensor>(*m_backends.usb, false, kControlTimeoutMs);
-        if (!m_camera->selectDevice(static_cast<uint8_t>(choice.device)) ||
-            !m_camera->connected()) {
-            rc = failure(err, fmt::format("camera {} cannot be opened", choice.device));
-            return false;
-        }
-        m_models = std::make_unique<PanelModels>(m_store, *m_camera);
-        m_transfer =
-            std::make_unique<CameraTransfer>(m_store, *m_camera, m_models->owners(), m_prompter);
-        // The UVC values live on the camera's capture side, found by its USB location.
-        if (m_backends.capture) {
-            if (auto video =
-                    findCaptureDevice(*m_backends.capture, m_camera->device().location())) {
-                m_uvc = openUvcProperties(m_backends, *video);
-                m_transfer->setUvcSource(m_uvc.get());
-            }
-        }
-        return true;
-    }
-
-    SettingsStore& store() { return m_store; }
-    ImgSensor& camera() { return *m_camera; }
-    CameraTransfer& transfer() { return *m_transfer; }
-    // The property set of the camera's capture side that holds `key`; null when it has none.
-    UvcProperties* uvcSet(const UvcKey& key) {
-        if (!m_uvc) return nullptr;
-        return key.cameraControl ? m_uvc->cameraControl() : m_uvc->procAmp();
-    }
-
-    // Runs one long step as the panel does, on a worker behind the progress line; its result.
-    template <typename Result>
-    Result runBatch(std::string name, std::function<Result()> step) {
-        Result result{};
-        BatchRunner::Options options;
-        options.delayMs = kProgressDelayMs;
-        options.window = &m_progress;
-        BatchRunner runner(std::move(options));
-        runner.run({{std::move(name), [&] { result = step(); }}});
-        return result;
-    }
-
-private:
-    ConsoleProgress m_progress;
-    CliPrompter m_prompter;
-    Backends m_backends;
-    std::unique_ptr<ImgSensor> m_camera;
-    SettingsStore m_store;
-    std::unique_ptr<PanelModels> m_models;
-    std::unique_ptr<UvcPropertySource> m_uvc;
-    std::unique_ptr<CameraTransfer> m_transfer;
+// Every key a read writes, in the order of the pages.
+constexpr KeySpec kKeys[] = {
+    {"OV_MANUAL_WB_ON", Bool, TabGains, 0, 1},
+    {"OV_MANUAL_GAIN_ON", Bool, TabGains, 0, 1},
+    {"OV_MANUAL_EXP_ON", Bool, TabGains, 0, 1},
+    {"OV_WB_GAIN_R", Decimal, TabGains, 0, 0, kValueWbGainR},
+    {"OV_WB_GAIN_G", Decimal, TabGains, 0, 0, kValueWbGainG},
+    {"OV_WB_GAIN_B", Decimal, TabGains, 0, 0, kValueWbGainB},
+    {"OV_GLOBAL_GAIN", Decimal, TabGains, 0, 0, kValueGlobalGain},
+    {"OV_EXPOSURE", Decimal, TabGains, 0, 0, kValueExposure},
+    {"OV_BLACK_LEVEL", Decimal, TabGains, 0, 0, kValueBlackLevel},
+    {"OV_VIDEO_FPS", Real, TabGains, kFrameRateLowest, kFrameRateHighest},
+    {"OV_BINNING", Decimal, TabGains, 0, static_cast<double>(kBinningItems.size() - 1)},
+    {"LED_R", Hex, TabLed, 0, TabLedModel::kLevelMaximum},
+    {"LED_G", Hex, TabLed, 0, TabLedModel::kLevelMaximum},
+    {"LED_B", Hex, TabLed, 0, TabLedModel::kLevelMaximum},
+    {"FAN", Bool, TabLed, 0, 1},
+    {"TP_ON", Bool, TestPatterns, 0, 1},
+    {"TP_TRANSP", Bool, TestPatterns, 0, 1},
+    {"TP_ROLL", Bool, TestPatterns, 0, 1},
+    {"TP_CHOICE", Decimal, TestPatterns, 1, kTestPatternChoices},
+    {"TP_ENABLE_SEED", Bool, TestPatterns, 0, 1},
+    {"TP_SEED", Hex, TestPatterns, 0, 0, kValueTestPatternSeed},
+    {"FLIP_H", Bool, ConsoleSensor, 0, 1},
+    {"FLIP_V", Bool, ConsoleSensor, 0, 1},
+    {"FAKE_RAW_VIDEO", Bool, ConsoleFpga, 0, 1},
+    {"VNR_CHROMA", Hex, NrVideo, 0, NrVideoModel::kStrengthMaximum},
+    {"VNR_LUMA", Hex, NrVideo, 0, NrVideoModel::kStrengthMaximum},
+    {"AFN_SETPOINT_EXP", Decimal, AutoFunctions, 0, AutoFunctionsModel::kExposureMaximum},
+    {"AFN_SETPOINT_WB", Decimal, AutoFunctions, 0, AutoFunctionsModel::kWhiteBalanceMaximum},
+    {"AFN_UPDATE_INTERVAL", Decimal, AutoFunctions, 0, AutoFunctionsModel::kIntervalFineMaximum},
+    {"SENSOR_MODEL", Decimal, TabBasic, 0, 0, -1, true},
+    {"SENSOR_ID_STR", Decimal, TabBasic, 0, 0, -1, true},
 };
 
-struct KeyRow {
-    std::span<const NamedControl> table;
-    const NamedControl* row = nullptr;
-};
+const KeySpec* findKey(std::string_view key) {
+    for (const KeySpec& spec : kKeys) {
+        if (spec.key == key) return &spec;
+    }
+    return nullptr;
+}
 
-std::optional<KeyRow> findKey(std::string_view key) {
+// The catalogue row of a key that a page's table transfers; null for the others.
+const NamedControl* catalogueRow(std::string_view key) {
     for (auto table : {tabGainsControls(), tabLedControls(), nrVideoControls(),
                        autoFunctionsControls(), consoleFpgaControls()}) {
-        if (const NamedControl* row = findControl(table, key)) return KeyRow{table, row};
+        if (const NamedControl* row = findControl(table, key)) return row;
     }
-    return std::nullopt;
+    return nullptr;
+}
+
+std::string rangeText(const KeySpec& spec, double maximum) {
+    switch (spec.format) {
+        case Bool:
+            return "true or false";
+        case Hex:
+            return fmt::format("0x{:X} to 0x{:X}", static_cast<int64_t>(spec.minimum),
+                               static_cast<int64_t>(maximum));
+        case Real:
+            return fmt::format("{} to {}", spec.minimum, maximum);
+        case Decimal:
+            break;
+    }
+    return fmt::format("{} to {}", static_cast<int64_t>(spec.minimum),
+                       static_cast<int64_t>(maximum));
 }
 
 template <typename T>
@@ -198,43 +176,59 @@ bool parseWhole(std::string_view text, T& value, int base) {
     return ec == std::errc{} && p == text.data() + text.size();
 }
 
-// The value as the store keeps it for this control; false when it does not fit the format.
-bool storeTyped(SettingsStore& store, const NamedControl& row, std::string_view text) {
-    switch (row.format) {
-        case ControlFormat::Bool:
-            if (text == "true" || text == "1") {
-                store.setBool(row.key, true);
-            } else if (text == "false" || text == "0") {
-                store.setBool(row.key, false);
-            } else {
-                return false;
-            }
-            return true;
-        case ControlFormat::Decimal: {
-            int32_t v = 0;
-            if (!parseWhole(text, v, 10)) return false;
-            store.setDecimal(row.key, v);
-            return true;
+// A value typed for a key: true/false (or 1/0) for switches, a decimal or hexadecimal (0xFF or
+// FF) integer, or a real. Empty when the text is none of these.
+std::optional<double> parseTyped(ControlFormat format, std::string_view text) {
+    switch (format) {
+        case Bool:
+            if (text == "true" || text == "1") return 1.0;
+            if (text == "false" || text == "0") return 0.0;
+            return std::nullopt;
+        case Decimal: {
+            int64_t v = 0;
+            if (!parseWhole(text, v, 10)) return std::nullopt;
+            return static_cast<double>(v);
         }
-        case ControlFormat::Hex: {
+        case Hex: {
             if (text.starts_with("0x") || text.starts_with("0X")) text.remove_prefix(2);
-            uint32_t v = 0;
-            if (!parseWhole(text, v, 16)) return false;
-            store.setHex(row.key, static_cast<int32_t>(v));
-            return true;
+            int64_t v = 0;
+            if (text.starts_with("-") || !parseWhole(text, v, 16)) return std::nullopt;
+            return static_cast<double>(v);
         }
-        case ControlFormat::Real: {
+        case Real: {
             const std::string copy(text);
             char* end = nullptr;
             const double v = std::strtod(copy.c_str(), &end);
             if (copy.empty() || end != copy.c_str() + copy.size() || !std::isfinite(v)) {
-                return false;
+                return std::nullopt;
             }
-            store.setReal(row.key, v);
-            return true;
+            return v;
         }
     }
-    return false;
+    return std::nullopt;
+}
+
+void storeTyped(SettingsStore& store, std::string_view key, ControlFormat format, double value) {
+    switch (format) {
+        case Bool:
+            store.setBool(key, value != 0);
+            return;
+        case Hex:
+            store.setHex(key, static_cast<int32_t>(value));
+            return;
+        case Real:
+            store.setReal(key, value);
+            return;
+        case Decimal:
+            store.setDecimal(key, static_cast<int32_t>(value));
+            return;
+    }
+}
+
+// The refusal of a value outside the key's range, naming the range.
+int outOfRange(std::ostream& err, const std::string& text, const KeySpec& spec, double maximum) {
+    return usage(err, fmt::format("'{}' is not a value for {}: it takes {}", text, spec.key,
+                                  rangeText(spec, maximum)));
 }
 
 }  // namespace
@@ -249,10 +243,11 @@ int setUvc(const UvcKey& key, const std::vector<std::string>& args, const Camera
     if (!parseWhole(std::string_view(args[1]), number, 10)) {
         return usage(err, fmt::format("'{}' is not a value for {}", args[1], args[0]));
     }
-    CameraSession session(err, false, camera.progress);
+    CliSession cli(err, false, camera.progress);
     int rc = kExitOk;
-    if (!session.open(camera, err, rc)) return rc;
-    UvcProperties* set = session.uvcSet(key);
+    if (!cli.open(camera, rc)) return rc;
+    const auto source = cli.session().openUvc();
+    UvcProperties* set = uvcSet(source.get(), key);
     const auto current = set ? set->get(key.property) : std::nullopt;
     if (!current) return failure(err, fmt::format("the camera has no {}", args[0]));
     const bool ok = key.flags ? set->set(key.property, current->value, number)
@@ -273,19 +268,20 @@ int runRead(const std::vector<std::string>& args, const CameraChoice& camera, st
             return usage(err, fmt::format("read takes no argument '{}'", args[i]));
         }
     }
-    CameraSession session(err, false, camera.progress);
+    CliSession cli(err, false, camera.progress);
     int rc = kExitOk;
-    if (!session.open(camera, err, rc)) return rc;
-    if (!session.runBatch<bool>("Reading all values from the camera",
-                                [&] { return session.transfer().readAll(); })) {
-        return failure(err, "the camera could not be read");
-    }
+    if (!cli.open(camera, rc)) return rc;
+    CameraSession& session = cli.session();
+    // Nothing is written unless every value came through: a file of a camera that stopped
+    // answering would hold zeros.
+    const SessionResult read = cli.runBatch<SessionResult>(
+        "Reading all values from the camera", [&] { return session.readAllForFile(); });
+    if (!read) return failure(err, read.message);
     if (output.empty() || output == kStandardOutputName) {
-        session.transfer().storeSaveExtras();
         out << qcfText(session.store().values()) << std::flush;
         return out ? kExitOk : failure(err, "the settings could not be written to standard output");
     }
-    return session.transfer().saveFileAs(output) ? kExitOk : kExitCamera;
+    return session.saveFileAs(output) ? kExitOk : kExitCamera;
 }
 
 int runLoad(const std::vector<std::string>& args, const CameraChoice& camera, std::ostream& /*out*/,
@@ -304,21 +300,20 @@ int runLoad(const std::vector<std::string>& args, const CameraChoice& camera, st
         }
     }
     if (file.empty()) return usage(err, "load needs a settings file");
-    CameraSession session(err, yes, camera.progress);
+    CliSession cli(err, yes, camera.progress);
     int rc = kExitOk;
-    if (!session.open(camera, err, rc)) return rc;
-    const LoadOutcome outcome =
-        session.runBatch<LoadOutcome>("Loading settings and pushing them to the camera",
-                                      [&] { return session.transfer().loadSettingsAndPush(file); });
-    switch (outcome) {
+    if (!cli.open(camera, rc)) return rc;
+    const LoadResult loaded =
+        cli.runBatch<LoadResult>("Loading settings and pushing them to the camera",
+                                 [&] { return cli.session().loadSettingsAndPush(file); });
+    switch (loaded.outcome) {
         case LoadOutcome::Pushed:
-            return kExitOk;
-        case LoadOutcome::NotConnected:
-            return failure(err, "the camera is not connected");
-        case LoadOutcome::NotLoaded:
-            return failure(err, "Settings were not loaded");
+            return loaded.result ? kExitOk : failure(err, loaded.result.message);
         case LoadOutcome::Declined:
             return failure(err, "not loaded: answer the question with --yes to load anyway");
+        case LoadOutcome::NotConnected:
+        case LoadOutcome::NotLoaded:
+            return failure(err, loaded.result.message);
     }
     return kExitCamera;
 }
@@ -328,57 +323,99 @@ int runPush(const std::vector<std::string>& args, const CameraChoice& camera, st
     if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
         return usage(err, "push needs exactly one settings file");
     }
-    CameraSession session(err, false, camera.progress);
+    CliSession cli(err, false, camera.progress);
     int rc = kExitOk;
-    if (!session.open(camera, err, rc)) return rc;
-    if (!session.transfer().loadFile(args[0])) return kExitCamera;
-    const bool pushed = session.runBatch<bool>("Pushing all values to the camera",
-                                               [&] { return session.transfer().pushAll(); });
-    return pushed ? kExitOk : failure(err, "the camera is not connected");
+    if (!cli.open(camera, rc)) return rc;
+    CameraSession& session = cli.session();
+    if (!session.loadFile(args[0])) return kExitCamera;
+    const SessionResult pushed = cli.runBatch<SessionResult>("Pushing all values to the camera",
+                                                             [&] { return session.pushAll(); });
+    return pushed ? kExitOk : failure(err, pushed.message);
 }
 
 int runGet(const std::vector<std::string>& args, const CameraChoice& camera, std::ostream& out,
            std::ostream& err) {
     if (args.size() != 1) return usage(err, "get needs exactly one key");
-    const auto key = findKey(args[0]);
-    const auto uvcKey = key ? std::nullopt : findUvcKey(args[0]);
-    if (!key && !uvcKey) return usage(err, fmt::format("unknown key '{}'", args[0]));
-    CameraSession session(err, false, camera.progress);
+    const KeySpec* spec = findKey(args[0]);
+    const auto uvcKey = spec ? std::nullopt : findUvcKey(args[0]);
+    if (!spec && !uvcKey) return usage(err, fmt::format("unknown key '{}'", args[0]));
+    CliSession cli(err, false, camera.progress);
     int rc = kExitOk;
-    if (!session.open(camera, err, rc)) return rc;
+    if (!cli.open(camera, rc)) return rc;
+    CameraSession& session = cli.session();
     if (uvcKey) {
-        UvcProperties* set = session.uvcSet(*uvcKey);
+        const auto source = session.openUvc();
+        UvcProperties* set = uvcSet(source.get(), *uvcKey);
         const auto setting = set ? set->get(uvcKey->property) : std::nullopt;
         if (!setting) return failure(err, fmt::format("{} could not be read", args[0]));
         out << (uvcKey->flags ? setting->flags : setting->value) << '\n';
         return kExitOk;
     }
-    TableValueOwner host(session.store(), session.camera(), key->table);
-    if (!readControl(host, *key->row)) {
+    const auto lock = session.batch();
+    ImgSensor& cam = session.camera();
+    SettingsStore& store = session.store();
+    const uint64_t failedBefore = cam.failedRequests();
+    bool read = true;
+    if (const NamedControl* row = catalogueRow(spec->key)) {
+        TableValueOwner host(store, cam, std::span<const NamedControl>(row, 1));
+        read = readControl(host, *row);
+    } else if (spec->readOnly) {
+        storeSensorIdentity(store, cam);
+    } else if (ValueOwner* owner = session.models().owners().find(spec->owner)) {
+        owner->readState();
+    }
+    if (!read || cam.failedRequests() != failedBefore || !store.has(spec->key)) {
         return failure(err, fmt::format("{} could not be read", args[0]));
     }
-    out << session.store().value(args[0]).text << '\n';
+    out << store.value(args[0]).text << '\n';
     return kExitOk;
 }
 
 int runSet(const std::vector<std::string>& args, const CameraChoice& camera, std::ostream& /*out*/,
            std::ostream& err) {
     if (args.size() != 2) return usage(err, "set needs a key and a value");
-    const auto key = findKey(args[0]);
-    if (!key) {
+    const KeySpec* spec = findKey(args[0]);
+    if (!spec) {
         if (const auto uvcKey = findUvcKey(args[0])) return setUvc(*uvcKey, args, camera, err);
         return usage(err, fmt::format("unknown key '{}'", args[0]));
     }
-    SettingsStore parsed;
-    if (!storeTyped(parsed, *key->row, args[1])) {
-        return usage(err, fmt::format("'{}' is not a value for {}", args[1], args[0]));
+    if (spec->readOnly) {
+        return usage(err, fmt::format("{} is read-only: it names the sensor a settings file was "
+                                      "saved for",
+                                      args[0]));
     }
-    CameraSession session(err, false, camera.progress);
+    const auto value = parseTyped(spec->format, args[1]);
+    // A sensor's own maximum is known once the camera is open.
+    const bool fixedRange = spec->sensorValue < 0;
+    if (!value || *value < spec->minimum || (fixedRange && *value > spec->maximum)) {
+        return fixedRange ? outOfRange(err, args[1], *spec, spec->maximum)
+                          : usage(err, fmt::format("'{}' is not a value for {}: it takes {} and up",
+                                                   args[1], args[0], spec->minimum));
+    }
+    CliSession cli(err, false, camera.progress);
     int rc = kExitOk;
-    if (!session.open(camera, err, rc)) return rc;
-    storeTyped(session.store(), *key->row, args[1]);
-    TableValueOwner host(session.store(), session.camera(), key->table);
-    if (!pushControl(host, *key->row)) {
+    if (!cli.open(camera, rc)) return rc;
+    CameraSession& session = cli.session();
+    const auto lock = session.batch();
+    ImgSensor& cam = session.camera();
+    SettingsStore& store = session.store();
+    if (!fixedRange) {
+        const int maximum = cam.chip().maxValue(spec->sensorValue);
+        if (*value > maximum) return outOfRange(err, args[1], *spec, maximum);
+    }
+    const uint64_t failedBefore = cam.failedRequests();
+    bool pushed = cam.connected();
+    storeTyped(store, spec->key, spec->format, *value);
+    if (const NamedControl* row = catalogueRow(spec->key)) {
+        TableValueOwner host(store, cam, std::span<const NamedControl>(row, 1));
+        pushed = pushControl(host, *row);
+    } else if (spec->key == kKeyBinning) {
+        pushed = session.models().gains().onBinningChosen(static_cast<int>(*value)).sent;
+    } else if (ValueOwner* owner = session.models().owners().find(spec->owner)) {
+        // The owner pushes what the store holds, only this key, and reads its others.
+        owner->loadFromStore();
+    }
+    if (!pushed || cam.failedRequests() != failedBefore) {
         return failure(err, fmt::format("{} could not be pushed", args[0]));
     }
     return kExitOk;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli_app.h"
+#include "cli_session.h"
 
 namespace TVR::Cli {
 
@@ -17,14 +18,6 @@ extern const char* const kLoadHelp;
 extern const char* const kPushHelp;
 extern const char* const kGetHelp;
 extern const char* const kSetHelp;
-
-// The camera the commands work on, from the global options.
-struct CameraChoice {
-    bool simulate = false;
-    int device = 0;
-    bool progress = false;  // show the progress line of long batches
-    BackendOpener open;
-};
 
 // `args` are the command's own arguments; each returns the exit code.
 int runRead(const std::vector<std::string>& args, const CameraChoice& camera, std::ostream& out,

@@ -118,6 +118,7 @@ bool CameraTransfer::readAllValues() {
     if (!m_camera.connected()) return false;
     storeSensorIdentity(m_store, m_camera);
     for (OwnerId id : kReadAll) {
+        if (!keepGoing()) break;
         if (ValueOwner* owner = resolve(id)) owner->readState();
     }
     return true;
@@ -151,6 +152,7 @@ void CameraTransfer::loadOwner(ValueOwner& owner) {
 bool CameraTransfer::pushAll() {
     if (!m_camera.connected()) return false;
     for (OwnerId id : kPushAll) {
+        if (!keepGoing()) break;
         ValueOwner* owner = resolve(id);
         if (owner == nullptr) continue;
         // F2 pushes whatever the store holds, also while a page fills its controls.
@@ -186,7 +188,7 @@ LoadOutcome CameraTransfer::loadSettingsAndPush(const std::string& path) {
 
     auto pushRange = [&](size_t first, size_t end) {
         for (size_t i = first; i < end; ++i) {
-            if (!m_camera.connected()) return;
+            if (!m_camera.connected() || !keepGoing()) return;
             if (ValueOwner* owner = resolve(kLoad[i])) loadOwner(*owner);
         }
     };
@@ -201,7 +203,7 @@ LoadOutcome CameraTransfer::loadSettingsAndPush(const std::string& path) {
     }
     pushRange(kStreamingEnd, std::size(kLoad));
 
-    uvcPush(m_uvc, m_store);
+    if (keepGoing()) uvcPush(m_uvc, m_store);
     m_prompter.refreshCameraPage();
     m_prompter.titleChanged();
     return LoadOutcome::Pushed;

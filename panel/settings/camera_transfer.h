@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -123,6 +124,9 @@ public:
 
     // The selected camera's capture side for the UVC values; null when it has none.
     void setUvcSource(UvcPropertySource* source) { m_uvc = source; }
+    // Asked between two owners of a transfer; false ends it there (the camera stopped
+    // answering, and every further request would wait out its time-out).
+    void setContinueCheck(std::function<bool()> check) { m_continue = std::move(check); }
 
     // Empties the store, then fills it from the camera through every owner. False when no
     // camera is connected. readAllValues() then readAllDone().
@@ -151,6 +155,7 @@ public:
 
 private:
     ValueOwner* resolve(OwnerId id) const;
+    bool keepGoing() const { return !m_continue || m_continue(); }
     void loadOwner(ValueOwner& owner);
     bool writeFile();
 
@@ -159,6 +164,7 @@ private:
     ValueOwnerRegistry& m_owners;
     TransferPrompter& m_prompter;
     UvcPropertySource* m_uvc = nullptr;
+    std::function<bool()> m_continue;
 };
 
 }  // namespace TVR

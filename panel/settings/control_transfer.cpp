@@ -106,7 +106,10 @@ bool pushControl(ControlHost& host, const NamedControl& control) {
             break;
         }
         case AddressKind::Fx3FloatParam:
-            status = camera.setCameraReal(n, store.getReal(control.key, 0.0));
+            // Firmware without the channel would refuse the request.
+            status = camera.cameraRealAvailable(n)
+                         ? camera.setCameraReal(n, store.getReal(control.key, 0.0))
+                         : kStatusNotSupported;
             break;
         default:
             log.appendMessage(true, "%s", kUnexpectedKind);

@@ -8,6 +8,7 @@
 #include <span>
 
 #include "camera_transfer.h"
+#include "camera_work.h"
 #include "control_transfer.h"
 
 namespace TVR {
@@ -76,6 +77,9 @@ public:
 
     // Not owned; null when the owner has no window (brisco-cli).
     void setWindow(OwnerWindow* window) { m_window = window; }
+    // The camera's work, which the owner's window takes for a batch of its own; null: none.
+    void setWork(CameraWork* work) { m_work = work; }
+    CameraWork* work() const { return m_work; }
 
     // The row shown by this control; null when the table has none.
     const NamedControl* rowOfControl(int controlId) const;
@@ -89,6 +93,7 @@ private:
     ImgSensor& m_camera;
     std::span<const NamedControl> m_table;
     OwnerWindow* m_window = nullptr;
+    CameraWork* m_work = nullptr;
     int m_updateCounter = 0;
 };
 

@@ -18,10 +18,11 @@
 #include <QVBoxLayout>
 
 #include "apilog.h"
-#include "backend_media_source.h"
 #include "brisco_commands.h"
 #include "briscostatusbar.h"
+#include "camera_session.h"
 #include "camera_transfer.h"
+#include "media_source.h"
 #include "panel_models.h"
 #include "preferences.h"
 #include "preferences_dialog_model.h"
@@ -36,21 +37,6 @@
 
 namespace TVR {
 namespace {
-
-// FX3 parameter channels behind menu items.
-constexpr int kChannelSdiOutput = 2;
-constexpr int kChannelNrChroma = 8;
-constexpr int kChannelNrLuma = 9;
-// UVC property numbers of the platform's enumerations.
-constexpr int32_t kCameraControlExposure = 4;
-constexpr int32_t kProcAmpGamma = 5;
-constexpr int32_t kProcAmpWhiteBalance = 7;
-// What switching the SDI output on sets, and the manual white balance the toggle falls back to.
-constexpr int32_t kSdiExposureProperty = 2;
-constexpr int32_t kSdiGamma = 9;
-constexpr int kSdiSensorExposure = 1500;
-constexpr int kSdiBlackLevel = 0;
-constexpr int32_t kManualWhiteBalance = 2000;
 
 constexpr const char* kDropErrorTitle = "File drag-n-drop error";
 constexpr const char* kDropErrorText = "You can only drop one file at a time!";
@@ -81,6 +67,13 @@ struct CbriscoDlg::Anchor {
     QPointer<CbriscoDlg> window;
 };
 
+// The pages' way to the selected camera's UVC properties: the session's capture side.
+struct CbriscoDlg::SessionMedia : CameraMediaSource {
+    explicit SessionMedia(CameraSession& session) : session(session) {}
+    std::unique_ptr<UvcPropertySource> open() override { return session.openUvc(); }
+    CameraSession& session;
+};
+
 struct CbriscoDlg::Menus {
     std::vector<QMenu*> top;  // by TopMenu
     std::vector<QMenu*> submenus;
@@ -89,13 +82,8 @@ struct CbriscoDlg::Menus {
 CbriscoDlg::CbriscoDlg(MainWindowSetup setup, QWidget* parent)
     : CDlgBase(&setup.storage, parent),
       m_setup(std::move(setup)),
-      m_camera(std::make_unique<ImgSensor>(*m_setup.backends.usb, true, m_setup.controlTimeoutMs)),
-      m_store(&m_setup.log),
       m_anchor(std::make_shared<Anchor>()) {
     m_anchor->window = this;
-    // The first camera is open; its versions decide the sensor chip and the firmware gates.
-    if (m_camera->connected()) m_camera->readVersions();
-    m_models = std::make_unique<PanelModels>(m_store, *m_camera, PanelModels::Windows::Attached);
 
     setWindowTitle(QString::fromLatin1(kGeometryTitle));
     setAcceptDrops(true);
@@ -114,17 +102,24 @@ CbriscoDlg::CbriscoDlg(MainWindowSetup setup, QWidget* parent)
     m_prompter = std::make_unique<QtPrompter>(m_setup.dialogs, this, m_statusBar);
     m_prompter->setTitleRefresh([this] { updateTitle(); });
     m_prompter->setCameraPageRefresh([this] { refreshCameraPage(); });
-    m_transfer =
-        std::make_unique<CameraTransfer>(m_store, *m_camera, m_models->owners(), *m_prompter);
-    m_media = std::make_unique<BackendMediaSource>(m_setup.backends, *m_camera);
-    m_context = std::make_unique<PanelContext>(PanelContext{
-        *m_camera, m_store, *m_models, *m_transfer, m_setup.preferences, m_setup.storage,
-        m_setup.backends, *m_media, m_setup.log, m_setup.dialogs, [this] { readAllFromCamera(); }});
+    // The panel starts on the first camera; the pages fill their models' controls themselves.
+    CameraSession::Options options;
+    options.controlTimeoutMs = m_setup.controlTimeoutMs;
+    options.openFirst = true;
+    options.windows = PanelModels::Windows::Attached;
+    options.preferences = &m_setup.preferences;
+    m_session =
+        std::make_unique<CameraSession>(m_setup.backends, m_setup.log, *m_prompter, options);
+    m_media = std::make_unique<SessionMedia>(*m_session);
+    m_context = std::make_unique<PanelContext>(
+        PanelContext{*m_session, m_session->camera(), m_session->store(), m_session->models(),
+                     m_session->transfer(), m_setup.preferences, m_setup.storage, m_setup.backends,
+                     *m_media, m_setup.log, m_setup.dialogs, [this] { readAllFromCamera(); }});
 
     // Store changes and log texts may come from a transfer's worker; the window handles them on
     // its own thread, and not at all once it is gone.
     auto anchor = m_anchor;
-    m_store.setChangeCallback([anchor] {
+    store().setChangeCallback([anchor] {
         QMetaObject::invokeMethod(
             qApp,
             [anchor] {
@@ -164,14 +159,28 @@ CbriscoDlg::CbriscoDlg(MainWindowSetup setup, QWidget* parent)
 CbriscoDlg::~CbriscoDlg() {
     m_anchor->window = nullptr;
     m_setup.log.setMessageSink({});
-    m_store.setChangeCallback({});
+    store().setChangeCallback({});
     // Pages and tools refer to the models, which go before the widgets' own teardown.
     for (auto& [id, tool] : m_tools) delete tool;
     m_tools.clear();
     delete m_tabs;
     m_tabs = nullptr;
     m_pages.clear();
+    m_context.reset();
+    m_session.reset();
 }
+
+ImgSensor& CbriscoDlg::camera() { return m_session->camera(); }
+
+bool CbriscoDlg::cameraBusy() {
+    // A batch whose modal loop this runs in holds the camera; waiting for it would never end.
+    if (!m_session->work().busy()) return false;
+    m_setup.log.appendText(false, std::string(kCameraBusyText));
+    return true;
+}
+SettingsStore& CbriscoDlg::store() { return m_session->store(); }
+PanelModels& CbriscoDlg::models() { return m_session->models(); }
+CameraTransfer& CbriscoDlg::transfer() { return m_session->transfer(); }
 
 QString CbriscoDlg::titleFor(const std::string& filePath, bool dirty) {
     QString title;
@@ -186,7 +195,7 @@ QString CbriscoDlg::titleFor(const std::string& filePath, bool dirty) {
     return title;
 }
 
-void CbriscoDlg::updateTitle() { setWindowTitle(titleFor(m_store.filePath(), m_store.dirty())); }
+void CbriscoDlg::updateTitle() { setWindowTitle(titleFor(store().filePath(), store().dirty())); }
 
 void CbriscoDlg::buildActions() {
     for (const MenuCommand& c : menuCommands()) {
@@ -262,13 +271,14 @@ QAction* CbriscoDlg::action(int id) const {
 }
 
 void CbriscoDlg::updateMenuState() {
-    const bool connected = m_camera->connected();
+    const CameraMenuState state = m_session->menuState();
+    const bool connected = state.connected;
     for (const MenuCommand& c : menuCommands()) {
         QAction* a = action(c.id);
         if (a == nullptr) continue;
         bool enabled = c.handled || m_toolFactories.count(c.id) != 0;
         if (c.needsCamera && !connected) enabled = false;
-        if (c.minFx3Build > 0 && connected && !m_camera->versionFX3().buildAtLeast(c.minFx3Build)) {
+        if (c.minFx3Build > 0 && connected && !camera().versionFX3().buildAtLeast(c.minFx3Build)) {
             enabled = false;
         }
         a->setEnabled(enabled);
@@ -279,42 +289,16 @@ void CbriscoDlg::updateMenuState() {
         a->setEnabled(m_presets.menuEnabled(n, connected));
     }
     if (m_toolFactories.count(MenuId::kNoiseReduction) != 0 && connected) {
-        action(MenuId::kNoiseReduction)
-            ->setEnabled(m_camera->cameraValueAvailable(kChannelNrChroma) ||
-                         m_camera->cameraValueAvailable(kChannelNrLuma));
+        action(MenuId::kNoiseReduction)->setEnabled(state.noiseReduction);
     }
-
-    QAction* sdi = action(MenuId::kSdiOutput);
-    const bool sdiAvailable = connected && m_camera->cameraValueAvailable(kChannelSdiOutput);
-    sdi->setEnabled(sdiAvailable);
-    if (sdiAvailable) {
-        const ChannelValue v = m_camera->getCameraValue(kChannelSdiOutput);
-        sdi->setChecked(v.status == kStatusDone && v.value != 0);
-    } else {
-        sdi->setChecked(false);
-    }
-
-    // Each automatic control needs both capabilities of its property; checked while automatic.
-    QAction* exposure = action(MenuId::kAutoExposure);
-    QAction* whiteBalance = action(MenuId::kAutoWhiteBalance);
-    exposure->setEnabled(false);
-    exposure->setChecked(false);
-    whiteBalance->setEnabled(false);
-    whiteBalance->setChecked(false);
-    if (!connected) return;
-    const auto source = m_media->open();
-    if (!source) return;
-    auto showAuto = [](QAction* item, UvcProperties* set, int32_t property) {
-        if (set == nullptr) return;
-        const auto range = set->range(property);
-        const int32_t both = kUvcFlagAuto | kUvcFlagManual;
-        if (!range || (range->caps & both) != both) return;
-        item->setEnabled(true);
-        const auto now = set->get(property);
-        item->setChecked(now && (now->flags & kUvcFlagAuto) != 0);
+    auto show = [this](int id, const MenuItemState& item) {
+        QAction* a = action(id);
+        a->setEnabled(item.enabled);
+        a->setChecked(item.checked);
     };
-    showAuto(exposure, source->cameraControl(), kCameraControlExposure);
-    showAuto(whiteBalance, source->procAmp(), kProcAmpWhiteBalance);
+    show(MenuId::kSdiOutput, state.sdiOutput);
+    show(MenuId::kAutoExposure, state.autoExposure);
+    show(MenuId::kAutoWhiteBalance, state.autoWhiteBalance);
 }
 
 bool CbriscoDlg::runCommand(int id) {
@@ -322,16 +306,6 @@ bool CbriscoDlg::runCommand(int id) {
     if (a == nullptr || !a->isEnabled()) return false;
     a->trigger();
     return true;
-}
-
-template <typename F>
-auto CbriscoDlg::withUvc(F&& step) {
-    // The capture side is opened for the transfer and shut down after it.
-    std::unique_ptr<UvcPropertySource> uvc = m_media->open();
-    m_transfer->setUvcSource(uvc.get());
-    auto result = step();
-    m_transfer->setUvcSource(nullptr);
-    return result;
 }
 
 void CbriscoDlg::onCommand(int id, bool checked) {
@@ -345,14 +319,16 @@ void CbriscoDlg::onCommand(int id, bool checked) {
             openSettings();
             return;
         case kSave:
-            withUvc([this] { return m_transfer->saveFile(); });
+            m_session->saveFile();
             return;
         case kSaveAs:
-            withUvc([this] { return m_transfer->saveFileAs(); });
+            m_session->saveFileAs();
             return;
         case kPush: {
+            // A failure is logged by the session and shown in the status bar.
+            if (cameraBusy()) return;
             CSplash splash(this);
-            splash.run({{"Pushing current values to camera", [this] { m_transfer->pushAll(); }}});
+            splash.run({{"Pushing current values to camera", [this] { m_session->pushAll(); }}});
             return;
         }
         case kExit:
@@ -403,27 +379,25 @@ QMessageBox::StandardButton CbriscoDlg::ask(QMessageBox::Icon icon, const QStrin
     return m_setup.dialogs.message(this, r);
 }
 
-void CbriscoDlg::openSettings() {
-    withUvc([this] { return m_transfer->loadSettingsAndPush({}); });
-}
+void CbriscoDlg::openSettings() { m_session->loadSettingsAndPush({}); }
 
 void CbriscoDlg::loadPreset(int n) {
     const Preset preset = m_presets.preset(n);
     if (preset.fileName.empty()) return;
-    withUvc([&] { return m_transfer->loadSettingsAndPush(preset.fileName); });
+    m_session->loadSettingsAndPush(preset.fileName);
 }
 
 void CbriscoDlg::readAllFromCamera() {
     if (m_tabs->currentIndex() < 0) return;
-    withUvc([this] {
-        // The camera is read on the splash's worker; the pages are filled here afterwards.
-        bool read = false;
+    if (cameraBusy()) return;
+    // The camera is read on the splash's worker; the pages are filled here afterwards.
+    SessionResult read;
+    {
         CSplash splash(this);
         splash.run(
-            {{"Reading all values from the camera", [&] { read = m_transfer->readAllValues(); }}});
-        m_transfer->readAllDone(read);
-        return read;
-    });
+            {{"Reading all values from the camera", [&] { read = m_session->readAllValues(); }}});
+    }
+    m_session->readAllDone(read);
     refreshCameraPage();
     updateMenuState();
 }
@@ -454,67 +428,29 @@ void CbriscoDlg::resetDevice() {
             QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
         return;
     }
-    if (!m_camera->connected()) {
-        if (ask(QMessageBox::Critical, QStringLiteral("Fatal"),
-                QString::fromLatin1(kResetForceQuestion),
-                QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
-            return;
-        }
-        // Forcing means trying the first camera the driver lists; without one nothing is sent.
-        m_camera->selectDevice(0);
-    }
-    if (m_camera->reset()) {
-        m_setup.log.appendMessage(false, "Reset command sent to the camera");
-    } else {
-        m_setup.log.appendMessage(true, "The camera did not take the reset command");
-    }
-}
-
-void CbriscoDlg::toggleAutoExposure(bool wasChecked) {
-    const auto source = m_media->open();
-    UvcProperties* set = source ? source->cameraControl() : nullptr;
-    const auto now = set ? set->get(kCameraControlExposure) : std::nullopt;
-    if (!now ||
-        !set->set(kCameraControlExposure, now->value, wasChecked ? kUvcFlagManual : kUvcFlagAuto)) {
-        m_setup.log.appendMessage(true, "Failed to switch the automatic exposure");
-    }
-}
-
-void CbriscoDlg::toggleAutoWhiteBalance(bool wasChecked) {
-    const auto source = m_media->open();
-    UvcProperties* set = source ? source->procAmp() : nullptr;
-    const auto now = set ? set->get(kProcAmpWhiteBalance) : std::nullopt;
-    const bool ok =
-        now && (wasChecked ? set->set(kProcAmpWhiteBalance, kManualWhiteBalance, kUvcFlagManual)
-                           : set->set(kProcAmpWhiteBalance, now->value, kUvcFlagAuto));
-    if (!ok) m_setup.log.appendMessage(true, "Failed to switch the automatic white balance");
-}
-
-void CbriscoDlg::toggleSdi(bool wasChecked) {
-    if (m_camera->setCameraValue(kChannelSdiOutput, wasChecked ? 0 : 1) != kStatusDone) {
-        m_setup.log.appendMessage(true, "Failed to switch the SDI output");
+    const bool force = !m_session->connected();
+    if (force && ask(QMessageBox::Critical, QStringLiteral("Fatal"),
+                     QString::fromLatin1(kResetForceQuestion),
+                     QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
         return;
     }
-    if (wasChecked) return;
-    // SDI needs a fixed exposure and a linear picture.
-    if (const auto source = m_media->open()) {
-        if (UvcProperties* cc = source->cameraControl()) {
-            cc->set(kCameraControlExposure, kSdiExposureProperty, kUvcFlagManual);
-        }
-        if (UvcProperties* amp = source->procAmp()) {
-            amp->set(kProcAmpGamma, kSdiGamma, kUvcFlagManual);
-        }
-    }
-    m_camera->chip().sensorValue(kValueExposure, kSdiSensorExposure);
-    m_camera->chip().sensorValue(kValueBlackLevel, kSdiBlackLevel);
+    m_session->resetDevice(force);
 }
+
+void CbriscoDlg::toggleAutoExposure(bool wasChecked) { m_session->toggleAutoExposure(wasChecked); }
+
+void CbriscoDlg::toggleAutoWhiteBalance(bool wasChecked) {
+    m_session->toggleAutoWhiteBalance(wasChecked);
+}
+
+void CbriscoDlg::toggleSdi(bool wasChecked) { m_session->toggleSdi(wasChecked); }
 
 void CbriscoDlg::showPreferences() {
     const bool tracking = m_setup.preferences.number(PreferenceName::kDevNotify) != 0;
     // The notification registration is made again by the outcome, or below on Cancel.
     if (tracking) setDeviceTracking(false);
-    CPreferencesDlg dialog(m_setup.preferences, &m_setup.storage, ApiLog::instance(),
-                           m_setup.dialogs, this);
+    CPreferencesDlg dialog(m_setup.preferences, &m_setup.storage, m_setup.log, m_setup.dialogs,
+                           this);
     if (dialog.exec() == QDialog::Accepted && dialog.outcome()) {
         applyPreferencesOutcome(*dialog.outcome());
     } else if (tracking) {
@@ -599,7 +535,7 @@ void CbriscoDlg::dropFiles(const QStringList& paths) {
     const QString name = QFileInfo(path).fileName();
     const QString type = name.size() >= 4 ? name.right(3).toLower() : QString();
     if (type == QLatin1String("qcf")) {
-        withUvc([&] { return m_transfer->loadSettingsAndPush(path.toStdString()); });
+        m_session->loadSettingsAndPush(path.toStdString());
     } else if ((type == QLatin1String("img") || type == QLatin1String("bin")) && m_firmwareDrop) {
         m_firmwareDrop(path, type == QLatin1String("bin"));
     } else {

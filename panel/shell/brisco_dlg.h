@@ -1,9 +1,10 @@
 #pragma once
 
-// CbriscoDlg: the control panel's main window. It owns the camera, the settings store, the
-// page models and the whole-camera transfers, shows the pages in the tab control, and carries
-// the menu, the preset keys, drag-and-drop, the status bar and the title. User-interface
-// thread only; log texts and store changes from other threads arrive queued.
+// CbriscoDlg: the control panel's main window. It maps the camera session (the camera, the
+// settings store, the page models and the whole-camera transfers) to the pages in the tab
+// control, the menu, the preset keys, drag-and-drop, the status bar and the title; the camera
+// work itself is the session's. User-interface thread only; log texts and store changes from
+// other threads arrive queued.
 
 #include <QMessageBox>
 #include <QString>
@@ -14,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include "camera_session.h"
 #include "dlg_base.h"
 #include "panel_context.h"
 #include "presets.h"
@@ -28,7 +30,7 @@ class QTabWidget;
 
 namespace TVR {
 
-class BackendMediaSource;
+class CameraSession;
 class CBriscoStatusBar;
 class QtPrompter;
 struct PreferencesDialogOutcome;
@@ -40,7 +42,7 @@ struct MainWindowSetup {
     const PreferencesStorage& storage;
     UserDialogs& dialogs;
     PageFactory pages;
-    uint32_t controlTimeoutMs = 50;
+    uint32_t controlTimeoutMs = kSessionControlTimeoutMs;
     int statusMsPerCharacter = 75;  // the status bar's timer scale
     // Starts the program again after a theme change; false when it could not.
     std::function<bool()> restart;
@@ -58,8 +60,8 @@ public:
     // Where the main window keeps its position.
     static constexpr const char* kGeometryTitle = "Tavro control center";
 
-    // Opens the first camera of the backends, builds the pages and the menu and reads every
-    // value from the camera.
+    // Opens the first camera of the backends in the window's camera session, builds the pages
+    // and the menu and reads every value from the camera.
     explicit CbriscoDlg(MainWindowSetup setup, QWidget* parent = nullptr);
     ~CbriscoDlg() override;
 
@@ -95,10 +97,11 @@ public:
     // What the preferences dialog's OK set off.
     void applyPreferencesOutcome(const PreferencesDialogOutcome& outcome);
 
-    ImgSensor& camera() { return *m_camera; }
-    SettingsStore& store() { return m_store; }
-    PanelModels& models() { return *m_models; }
-    CameraTransfer& transfer() { return *m_transfer; }
+    CameraSession& session() { return *m_session; }
+    ImgSensor& camera();
+    SettingsStore& store();
+    PanelModels& models();
+    CameraTransfer& transfer();
     Presets& presets() { return m_presets; }
     PanelContext& context() { return *m_context; }
 
@@ -127,18 +130,16 @@ private:
     void showAbout();
     void refreshCameraPage();
     void setDeviceTracking(bool on);
-    // Runs a transfer with the camera's UVC side open for it.
-    template <typename F>
-    auto withUvc(F&& step);
+    // Whether a batch holds the camera now; the refusal is logged.
+    bool cameraBusy();
+
+    struct SessionMedia;
 
     MainWindowSetup m_setup;
-    std::unique_ptr<ImgSensor> m_camera;
-    SettingsStore m_store;
-    std::unique_ptr<PanelModels> m_models;
     CBriscoStatusBar* m_statusBar = nullptr;
     std::unique_ptr<QtPrompter> m_prompter;
-    std::unique_ptr<CameraTransfer> m_transfer;
-    std::unique_ptr<BackendMediaSource> m_media;
+    std::unique_ptr<CameraSession> m_session;
+    std::unique_ptr<SessionMedia> m_media;
     std::unique_ptr<PanelContext> m_context;
     Presets m_presets;
     QMenuBar* m_menuBar = nullptr;

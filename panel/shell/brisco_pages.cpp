@@ -2,6 +2,7 @@
 
 #include "brisco_commands.h"
 #include "brisco_dlg.h"
+#include "camera_session.h"
 #include "panel_models.h"
 #include "sensor/img_sensor.h"
 #include "tab_basic.h"
@@ -17,8 +18,7 @@ PageFactory briscoPageFactory() {
     return [](PanelContext& c, QWidget* parent) {
         std::vector<Page> pages;
 
-        auto* basic = new CTabBasic(c.models.basic(), c.camera.device().driver(), c.transfer,
-                                    c.preferences, &c.geometry, parent);
+        auto* basic = new CTabBasic(c.session, c.preferences, &c.geometry, parent);
         basic->setReadAll(c.readAllFromCamera);
         Page device{QStringLiteral("Device"), basic, basic, {}, {}};
         device.deviceTracking = [basic](bool on) { basic->setDeviceTracking(on); };

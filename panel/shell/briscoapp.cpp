@@ -10,6 +10,7 @@
 #include "brisco_pages.h"
 #include "brisco_startup.h"
 #include "briscostatusbar.h"
+#include "camera_session.h"
 #include "preferences.h"
 #include "preferences_storage.h"
 #include "usb_backend.h"
@@ -17,8 +18,6 @@
 
 namespace TVR {
 namespace {
-
-constexpr uint32_t kControlTimeoutMs = 50;
 
 bool restartProgram() {
     QStringList arguments = QCoreApplication::arguments();
@@ -70,10 +69,14 @@ int CbriscoApp::run(QApplication& /*app*/) {
     }
 
     {
-        MainWindowSetup setup{backends,          log,
-                              preferences,       storage,
-                              dialogs,           briscoPageFactory(),
-                              kControlTimeoutMs, CBriscoStatusBar::kMsPerCharacter,
+        MainWindowSetup setup{backends,
+                              log,
+                              preferences,
+                              storage,
+                              dialogs,
+                              briscoPageFactory(),
+                              kSessionControlTimeoutMs,
+                              CBriscoStatusBar::kMsPerCharacter,
                               restartProgram};
         CbriscoDlg window(std::move(setup));
         registerBriscoTools(window);

@@ -3,10 +3,14 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QShowEvent>
+#include <optional>
 #include <vector>
 
+#include "apilog.h"
+#include "camera_work.h"
 #include "preferences_storage.h"
 #include "sensor/img_sensor.h"
+#include "settings_store.h"
 #include "splash.h"
 
 namespace TVR {
@@ -71,14 +75,32 @@ void CDlgBaseFX3::initDialog() {
 
 std::string CDlgBaseFX3::readStateTaskName() const { return rememberedTitle(); }
 
-void CDlgBaseFX3::readState() {
+bool CDlgBaseFX3::cameraBusy() {
+    // The batch that holds the camera may be the one whose modal loop this runs in: waiting for
+    // it here would never end, so the window's work is refused instead.
+    CameraWork* work = m_model.work();
+    if (work == nullptr || !work->busy()) return false;
+    store().log().appendText(false, std::string(kCameraBusyText));
+    return true;
+}
+
+void CDlgBaseFX3::runBatch(const std::function<void()>& step) {
+    if (cameraBusy()) return;
+    CameraWork* work = m_model.work();
     CSplash splash(this);
-    splash.run({{readStateTaskName(), [this] { m_model.readState(); }}});
+    splash.run({{readStateTaskName(), [work, &step] {
+                     std::optional<CameraWork::Batch> batch;
+                     if (work != nullptr) batch.emplace(work->batch());
+                     step();
+                 }}});
+}
+
+void CDlgBaseFX3::readState() {
+    runBatch([this] { m_model.readState(); });
 }
 
 void CDlgBaseFX3::loadFromPB() {
-    CSplash splash(this);
-    splash.run({{readStateTaskName(), [this] { m_model.loadFromStore(); }}});
+    runBatch([this] { m_model.loadFromStore(); });
 }
 
 void CDlgBaseFX3::updateHeld() {

@@ -8,6 +8,7 @@
 // thread only.
 
 #include <QDialog>
+#include <functional>
 #include <string>
 
 #include "table_value_owner.h"
@@ -70,9 +71,12 @@ public:
     void updateControls() override = 0;
     bool visible() const override { return isVisible(); }
 
-    // `_readState` and `_loadFromPB` of the window, run as a splash batch.
+    // `_readState` and `_loadFromPB` of the window, run as a splash batch that holds the
+    // camera's work; refused (and logged) while another batch holds it.
     void readState();
     void loadFromPB();
+    // Whether a batch holds the camera's work now; logs the refusal when it does.
+    bool cameraBusy();
     // The update step with the counter held at 1 (restored afterwards).
     void updateHeld();
 
@@ -84,6 +88,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void runBatch(const std::function<void()>& step);
+
     TableValueOwner& m_model;
 };
 

@@ -1,8 +1,9 @@
 #pragma once
 
-// What the main window lends its pages and tool windows: the camera, the store, the models,
-// the whole-camera transfers, the preferences and the capture side, and the hooks a page gives
-// back. The page factory of the program builds the four pages from it. User-interface thread.
+// What the main window lends its pages and tool windows: the camera session with the camera,
+// the store, the models and the whole-camera transfers it holds, the preferences and the
+// capture side, and the hooks a page gives back. The page factory of the program builds the four
+// pages from it. User-interface thread.
 
 #include <QString>
 #include <functional>
@@ -14,6 +15,7 @@ namespace TVR {
 
 class ApiLog;
 class CameraMediaSource;
+class CameraSession;
 class CameraTransfer;
 class CDlgBaseTab;
 class ImgSensor;
@@ -25,6 +27,8 @@ class UserDialogs;
 struct Backends;
 
 struct PanelContext {
+    CameraSession& session;
+    // The session's parts, for the pages that use only them.
     ImgSensor& camera;
     SettingsStore& store;
     PanelModels& models;

@@ -1,6 +1,12 @@
 #include "panel_models.h"
 
+#include <initializer_list>
+
+#include "consoles/console_fpga_model.h"
 #include "consoles/console_sensor_model.h"
+#include "nrauto/auto_functions_model.h"
+#include "nrauto/nr_video_model.h"
+#include "preferences.h"
 #include "tab_basic_model.h"
 #include "tab_gains_model.h"
 #include "tab_led_model.h"
@@ -9,21 +15,30 @@
 namespace TVR {
 
 struct PanelModels::Models {
-    Models(SettingsStore& store, ImgSensor& camera)
-        : basic(store, camera),
+    Models(SettingsStore& store, ImgSensor& camera, const Preferences& preferences)
+        : basic(store, camera, preferences),
           gains(store, camera),
           led(store, camera),
           testPatterns(store, camera),
-          consoleSensor(store, camera) {}
+          consoleSensor(store, camera),
+          consoleFpga(store, camera),
+          nrVideo(store, camera),
+          autoFunctions(store, camera) {}
     TabBasicModel basic;
     TabGainsModel gains;
     TabLedModel led;
     TestPatternsModel testPatterns;
     ConsoleSensorModel consoleSensor;
+    // No windows yet: these act from the start.
+    ConsoleFpgaModel consoleFpga;
+    NrVideoModel nrVideo;
+    AutoFunctionsModel autoFunctions;
 };
 
-PanelModels::PanelModels(SettingsStore& store, ImgSensor& camera, Windows windows)
-    : m_models(std::make_unique<Models>(store, camera)) {
+PanelModels::PanelModels(SettingsStore& store, ImgSensor& camera, Windows windows,
+                         const Preferences* preferences)
+    : m_models(std::make_unique<Models>(store, camera,
+                                        preferences ? *preferences : Preferences::instance())) {
     if (windows == Windows::None) {
         // No window fills these models' controls: their initialisation ends here.
         m_models->basic.finishInitialisation();
@@ -37,14 +52,29 @@ PanelModels::PanelModels(SettingsStore& store, ImgSensor& camera, Windows window
     m_owners.add(OwnerId::TestPatterns, m_models->testPatterns);
     m_owners.add(OwnerId::ConsoleSensor, m_models->consoleSensor);
     m_owners.add(OwnerId::TabLed, m_models->led);
+    m_owners.add(OwnerId::ConsoleFpga, m_models->consoleFpga);
+    m_owners.add(OwnerId::NrVideo, m_models->nrVideo);
+    m_owners.add(OwnerId::AutoFunctions, m_models->autoFunctions);
 }
 
 PanelModels::~PanelModels() = default;
+
+void PanelModels::setWork(CameraWork* work) {
+    for (TableValueOwner* model : std::initializer_list<TableValueOwner*>{
+             &m_models->basic, &m_models->gains, &m_models->led, &m_models->testPatterns,
+             &m_models->consoleSensor, &m_models->consoleFpga, &m_models->nrVideo,
+             &m_models->autoFunctions}) {
+        model->setWork(work);
+    }
+}
 
 TabBasicModel& PanelModels::basic() { return m_models->basic; }
 TabGainsModel& PanelModels::gains() { return m_models->gains; }
 TabLedModel& PanelModels::led() { return m_models->led; }
 TestPatternsModel& PanelModels::testPatterns() { return m_models->testPatterns; }
 ConsoleSensorModel& PanelModels::consoleSensor() { return m_models->consoleSensor; }
+ConsoleFpgaModel& PanelModels::consoleFpga() { return m_models->consoleFpga; }
+NrVideoModel& PanelModels::nrVideo() { return m_models->nrVideo; }
+AutoFunctionsModel& PanelModels::autoFunctions() { return m_models->autoFunctions; }
 
 }  // namespace TVR

@@ -11,7 +11,12 @@
 
 namespace TVR {
 
+class AutoFunctionsModel;
+class CameraWork;
+class ConsoleFpgaModel;
 class ConsoleSensorModel;
+class NrVideoModel;
+class Preferences;
 class ImgSensor;
 class SettingsStore;
 class TabBasicModel;
@@ -25,18 +30,25 @@ public:
     // (brisco-cli). Windows::Attached: each window ends its model's initialisation itself.
     enum class Windows { None, Attached };
 
-    // Store and camera must outlive the models.
-    PanelModels(SettingsStore& store, ImgSensor& camera, Windows windows = Windows::None);
+    // Store, camera and preferences must outlive the models. Without preferences the program's
+    // own are used (the number base of the control port).
+    PanelModels(SettingsStore& store, ImgSensor& camera, Windows windows = Windows::None,
+                const Preferences* preferences = nullptr);
     ~PanelModels();
     PanelModels(const PanelModels&) = delete;
     PanelModels& operator=(const PanelModels&) = delete;
 
     ValueOwnerRegistry& owners() { return m_owners; }
+    // The camera's work, taken by the models' windows for their own batches.
+    void setWork(CameraWork* work);
     TabBasicModel& basic();
     TabGainsModel& gains();
     TabLedModel& led();
     TestPatternsModel& testPatterns();
     ConsoleSensorModel& consoleSensor();
+    ConsoleFpgaModel& consoleFpga();
+    NrVideoModel& nrVideo();
+    AutoFunctionsModel& autoFunctions();
 
 private:
     struct Models;

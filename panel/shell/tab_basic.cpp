@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "apilog.h"
+#include "camera_session.h"
 #include "camera_transfer.h"
 #include "preferences.h"
 #include "sensor/img_sensor.h"
@@ -74,15 +75,13 @@ struct CTabBasic::PlugRelay {
     CTabBasic* page = nullptr;
 };
 
-CTabBasic::CTabBasic(TabBasicModel& model, UsbDriver& driver, CameraTransfer& transfer,
-                     const Preferences& preferences, const PreferencesStorage* geometry,
-                     QWidget* parent, PageMessages* messages)
-    : CDlgBaseTab(model, geometry, parent),
-      m_basic(model),
-      m_driver(driver),
-      m_transfer(transfer),
+CTabBasic::CTabBasic(CameraSession& session, const Preferences& preferences,
+                     const PreferencesStorage* geometry, QWidget* parent, PageMessages* messages)
+    : CDlgBaseTab(session.models().basic(), geometry, parent),
+      m_session(session),
+      m_basic(session.models().basic()),
       m_messages(messages),
-      m_list(model.settings().log()),
+      m_list(session.log()),
       m_relay(std::make_shared<PlugRelay>()) {
     setWindowTitle(QStringLiteral("Device"));
     buildControls();
@@ -90,7 +89,7 @@ CTabBasic::CTabBasic(TabBasicModel& model, UsbDriver& driver, CameraTransfer& tr
     m_recheck.setInterval(kDeviceRecheckMs);
     connect(&m_recheck, &QTimer::timeout, this, &CTabBasic::onRecheck);
 
-    model.settings().log().appendText(false, "Initializing...");
+    session.log().appendText(false, "Initializing...");
     setupDeviceList();
     setDeviceTracking(preferences.number(PreferenceName::kDevNotify) != 0);
     initDialog();
@@ -168,10 +167,14 @@ void CTabBasic::setupDeviceList() {
 }
 
 void CTabBasic::rebuildWith(UsbDevice& device) {
+    if (cameraBusy()) return;
     const DeviceListRebuild result =
         m_list.setupDeviceList(device, [this](std::string_view name, const auto& step) {
             CSplash splash(this);
-            splash.run({{std::string(name), step}});
+            splash.run({{std::string(name), [&] {
+                             const auto lock = m_session.batch();
+                             step();
+                         }}});
         });
     if (!result.ran) return;
 
@@ -196,13 +199,18 @@ void CTabBasic::onBoxChanged(int index) {
 }
 
 void CTabBasic::selectionChange() {
+    if (cameraBusy()) return;
     if (const auto entry = m_list.selection()) {
         bool opened = false;
         {
             CSplash splash(this);
             const std::string name = fmt::format("Opening device# {} and reading its status",
                                                  m_list.entries()[*entry].index);
-            splash.run({{name, [&] { opened = m_list.openSelection(camera()); }}});
+            splash.run({{name, [&] {
+                             // The open runs on the splash's worker as one batch of camera work.
+                             const auto lock = m_session.batch();
+                             opened = m_list.openSelection(camera());
+                         }}});
         }
         if (opened) {
             m_basic.showControlPort();
@@ -217,7 +225,7 @@ void CTabBasic::selectionChange() {
     if (m_readAll) {
         m_readAll();
     } else {
-        m_transfer.readAll();
+        m_session.readAll();
     }
     refresh();
 }
@@ -241,8 +249,8 @@ void CTabBasic::onRecheck() {
         m_recheck.start();
         return;
     }
-    if (!m_list.countChanged(m_driver)) return;
-    UsbDevice temporary(m_driver);
+    if (!m_list.countChanged(m_session.driver())) return;
+    UsbDevice temporary(m_session.driver());
     rebuildWith(temporary);
 }
 
@@ -263,7 +271,7 @@ void CTabBasic::registerDeviceChanges() {
         m_relay->page = this;
     }
     std::weak_ptr<PlugRelay> relay = m_relay;
-    m_token = m_driver.subscribe([relay](PlugEvent, const std::string&) {
+    m_token = m_session.driver().subscribe([relay](PlugEvent, const std::string&) {
         const auto r = relay.lock();
         if (!r) return;
         std::lock_guard lock(r->mutex);
@@ -281,7 +289,7 @@ void CTabBasic::unregisterDeviceChanges() {
         std::lock_guard lock(m_relay->mutex);
         m_relay->page = nullptr;
     }
-    if (m_token >= 0) m_driver.unsubscribe(m_token);
+    if (m_token >= 0) m_session.driver().unsubscribe(m_token);
     m_token = -1;
 }
 

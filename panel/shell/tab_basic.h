@@ -1,7 +1,7 @@
 #pragma once
 
 // CTabBasic: the "Device" page. Lists the cameras present, opens the one the user selects on
-// the shared camera object and reads all its values, shows its sensor and firmware, edits its
+// the session's camera object and reads all its values, shows its sensor and firmware, edits its
 // control port, and rebuilds the list when cameras come and go (the driver's plug events,
 // re-checked 200 ms after the last one). User-interface thread; plug events arrive queued.
 
@@ -20,11 +20,10 @@ class QLineEdit;
 
 namespace TVR {
 
-class CameraTransfer;
+class CameraSession;
 class Preferences;
 class TabBasicModel;
 class UsbDevice;
-class UsbDriver;
 
 // The page's message boxes; tests answer them without a modal loop.
 class PageMessages {
@@ -46,11 +45,11 @@ public:
     static constexpr int kFx3UpgradeId = 1270;
     static constexpr int kFpgaUpgradeId = 1271;
 
-    // Builds the list with the page's camera object and selects a camera; device tracking
-    // starts when `DevNotify` is nonzero. `messages` null: real message boxes. The model, the
-    // driver, the transfer and the preferences must outlive the page.
-    CTabBasic(TabBasicModel& model, UsbDriver& driver, CameraTransfer& transfer,
-              const Preferences& preferences, const PreferencesStorage* geometry, QWidget* parent,
+    // Builds the list with the session's camera object and selects a camera; device tracking
+    // starts when `DevNotify` is nonzero. `messages` null: real message boxes. The session and
+    // the preferences must outlive the page.
+    CTabBasic(CameraSession& session, const Preferences& preferences,
+              const PreferencesStorage* geometry, QWidget* parent,
               PageMessages* messages = nullptr);
     ~CTabBasic() override;
 
@@ -66,7 +65,7 @@ public:
     bool deviceTracking() const { return m_list.tracking(); }
     bool registeredForDeviceChanges() const { return m_token >= 0; }
     // What a selection reads: the main window's full read (store, pages, status, menu). Until
-    // set, the transfer's read all.
+    // set, the session's read all.
     void setReadAll(std::function<void()> readAll) { m_readAll = std::move(readAll); }
     // While the firmware upgrade runs, device changes are not acted on.
     void setDeviceChangesSuspended(bool on) { m_list.setSuspended(on); }
@@ -94,9 +93,8 @@ private:
     void unregisterDeviceChanges();
     void warn(const QString& title, const QString& text);
 
+    CameraSession& m_session;
     TabBasicModel& m_basic;
-    UsbDriver& m_driver;
-    CameraTransfer& m_transfer;
     PageMessages* m_messages;
     std::function<void()> m_readAll;
     DeviceListModel m_list;

@@ -19,6 +19,7 @@
 #include <functional>
 #include <optional>
 
+#include "camera_work.h"
 #include "preferences.h"
 #include "tab_gains_model.h"
 
@@ -440,8 +441,10 @@ void CTabGains::onAutoRefreshClicked(bool checked) {
 }
 
 void CTabGains::onAutoRefreshTick() {
-    // The splash of a slow read runs a modal loop in which the next tick may arrive.
+    // The splash of a slow read runs a modal loop in which the next tick may arrive, and so
+    // does every other batch of camera work: the tick is skipped then.
     if (m_refreshing) return;
+    if (CameraWork* work = model().work(); work != nullptr && work->busy()) return;
     m_refreshing = true;
     refresh();
     m_refreshing = false;

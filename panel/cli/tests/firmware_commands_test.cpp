@@ -207,6 +207,9 @@ TEST(CliCheckUpdate, NewerNotNewerAndFailures) {
     server.reply("/same/cgi-bin/ver.php", "2:6:0:0:setup.exe:1000");
     server.reply("/bad/cgi-bin/ver.php", "9:x:1:0:setup.exe:1000");
     server.reply("/short/cgi-bin/ver.php", "2:7:0:setup.exe");
+    server.reply("/html/cgi-bin/ver.php",
+                 "<html><head><title>Service unavailable</title></head><body>Try again</body>"
+                 "</html>");
     ASSERT_TRUE(server.start());
     const std::string base = server.url();
 
@@ -216,10 +219,17 @@ TEST(CliCheckUpdate, NewerNotNewerAndFailures) {
               "New version 2.6.1 is available: " + base + "new/installers/setup-2.6.1.exe\n");
     EXPECT_EQ(server.targets().back(), "/new/cgi-bin/ver.php?type=installer&os=win");
 
-    for (const char* current : {"same/", "short/"}) {
-        r = run({"check-update", "--server", base + current});
-        EXPECT_EQ(r.rc, kExitOk) << current << r.err;
-        EXPECT_EQ(r.out, "You are current running the latest version of the software\n");
+    r = run({"check-update", "--server", base + "same/"});
+    EXPECT_EQ(r.rc, kExitOk) << r.err;
+    EXPECT_EQ(r.out, "You are current running the latest version of the software\n");
+
+    // A reply without the record's fields (a short line, a web server's error page) is no
+    // answer.
+    for (const char* other : {"short/", "html/"}) {
+        r = run({"check-update", "--server", base + other});
+        EXPECT_EQ(r.rc, kExitCamera) << other;
+        EXPECT_EQ(r.out, "") << other;
+        EXPECT_EQ(r.err, "brisco-cli: the server's reply is not an installer record\n") << other;
     }
 
     // An answer that cannot be understood is not taken for "up to date".

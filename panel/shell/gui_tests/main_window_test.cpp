@@ -11,11 +11,14 @@
 
 #include "brisco_commands.h"
 #include "briscostatusbar.h"
+#include "camera_session.h"
 #include "camera_transfer.h"
+#include "camera_work.h"
 #include "main_window_helpers.h"
 #include "media_source.h"
 #include "preferences_dialog_model.h"
 #include "settings_store.h"
+#include "sim_camera.h"
 #include "vendor_requests.h"
 
 namespace TVR {
@@ -327,6 +330,64 @@ TEST(CbriscoDlg, LogTextsReachTheStatusBarAndAFailingCameraDoesNotBreakTheWindow
     failing.window->updateMenuState();
     QCoreApplication::processEvents();
     EXPECT_EQ(failing.window->windowTitle(), QString::fromLatin1(kProgram));
+}
+
+// The menu shows the session's state, and its toggles go through the session to the camera.
+TEST(CbriscoDlg, MenuItemsMapTheSessionsMenuState) {
+    MainWindowRig r;
+    QAction* sdi = r.window->action(MenuId::kSdiOutput);
+    r.window->updateMenuState();
+    ASSERT_TRUE(sdi->isEnabled());
+    EXPECT_FALSE(sdi->isChecked());
+    ASSERT_TRUE(r.window->runCommand(MenuId::kSdiOutput));
+    EXPECT_EQ(r.rig.firmware->params().paramBA, 1);
+    EXPECT_TRUE(sdi->isChecked());
+    // A change behind the window's back shows when the menu opens next.
+    ASSERT_TRUE(r.window->session().toggleSdi(true));
+    r.window->updateMenuState();
+    EXPECT_FALSE(sdi->isChecked());
+
+    MainWindowRig old("fx3=52");
+    old.window->updateMenuState();
+    EXPECT_FALSE(old.window->action(MenuId::kSdiOutput)->isEnabled());
+    EXPECT_FALSE(old.window->action(MenuId::kNoiseReduction)->isEnabled());
+    EXPECT_TRUE(old.window->action(MenuId::kAutoExposure)->isEnabled());
+
+    MainWindowRig none("uvc=none");
+    none.window->updateMenuState();
+    EXPECT_FALSE(none.window->action(MenuId::kAutoExposure)->isEnabled());
+    EXPECT_FALSE(none.window->action(MenuId::kAutoWhiteBalance)->isEnabled());
+}
+
+// Window work that would start while a batch holds the camera is refused, not interleaved.
+TEST(CbriscoDlg, RefreshAndPushWaitForNoBatchAndSaySo) {
+    MainWindowRig r;
+    QCoreApplication::processEvents();
+    r.rig.simCamera->clearRequests();
+    {
+        auto held = r.window->session().batch();
+        ASSERT_TRUE(r.window->runCommand(MenuId::kRefresh));
+        ASSERT_TRUE(r.window->runCommand(MenuId::kPush));
+        EXPECT_TRUE(r.rig.simCamera->requests().empty());
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(r.window->statusBar().paneText(), QString::fromLatin1(kCameraBusyText.data()));
+    ASSERT_TRUE(r.window->runCommand(MenuId::kPush));
+    EXPECT_FALSE(r.rig.simCamera->requests().empty());
+}
+
+// A push that lost its camera is an error in the status bar, not a quiet success.
+TEST(CbriscoDlg, AFailedPushIsShownAsAnError) {
+    MainWindowRig r;
+    QCoreApplication::processEvents();
+    Sim::SimFaults faults;
+    faults.unplugAfter = 0;
+    r.rig.simCamera->setFaults(faults);
+    ASSERT_TRUE(r.window->runCommand(MenuId::kPush));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(r.window->statusBar().paneText(),
+              QStringLiteral("Pushing all values to the camera failed: the camera was lost"));
+    EXPECT_TRUE(r.window->statusBar().errorShown());
 }
 
 }  // namespace

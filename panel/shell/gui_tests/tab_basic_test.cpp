@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "camera_session.h"
 #include "camera_transfer.h"
 #include "gui_test_helpers.h"
 #include "preferences.h"
 #include "sim_camera.h"
+#include "sim_capture_devices.h"
 #include "tab_basic.h"
 #include "tab_basic_model.h"
 #include "usb_device.h"
@@ -66,8 +68,25 @@ struct PageRig {
         preferences.setNumber(PreferenceName::kSplash, 0);
         preferences.setNumber(PreferenceName::kDevNotify, tracking ? 1 : 0);
         if (before) before(rig);
-        page = std::make_unique<CTabBasic>(model, *rig.driver, transfer, preferences, &rig.geometry,
-                                           nullptr, &messages);
+        // The session opens the cameras itself.
+        rig.sensor.reset();
+        driver = rig.driver.get();
+        backends.capture = std::make_unique<SimCaptureDevices>(*driver);
+        backends.usb = std::move(rig.driver);
+        CameraSession::Options options;
+        options.windows = PanelModels::Windows::Attached;
+        options.preferences = &preferences;
+        session = std::make_unique<CameraSession>(backends, rig.log, prompter, options);
+        session->camera().setWaitFunction([](uint32_t) {});
+        page =
+            std::make_unique<CTabBasic>(*session, preferences, &rig.geometry, nullptr, &messages);
+    }
+    ~PageRig() {
+        page.reset();
+        session.reset();
+        backends.capture.reset();
+        // The rig's own teardown expects its driver back.
+        rig.driver.reset(static_cast<Sim::SimDriver*>(backends.usb.release()));
     }
     QComboBox* box() { return control<QComboBox>(*page, 1015); }
     QLineEdit* port() { return control<QLineEdit>(*page, 1018); }
@@ -77,13 +96,15 @@ struct PageRig {
         for (int i = 0; i < box()->count(); ++i) out.push_back(box()->itemText(i));
         return out;
     }
+    ImgSensor& camera() { return session->camera(); }
+    SettingsStore& store() { return session->store(); }
 
     CameraRig rig;
+    Sim::SimDriver* driver = nullptr;
     Preferences preferences;
-    TabBasicModel model{rig.store, *rig.sensor, preferences};
-    ValueOwnerRegistry owners;
+    Backends backends;
     RecordingPrompter prompter;
-    CameraTransfer transfer{rig.store, *rig.sensor, owners, prompter};
+    std::unique_ptr<CameraSession> session;
     RecordingMessages messages;
     std::unique_ptr<CTabBasic> page;
 };
@@ -98,13 +119,13 @@ QString numbered(Sim::SimDriver& driver, const Sim::SimCamera& cam, int index) {
 
 TEST(CTabBasic, ListsTwoCamerasAndOpensTheOneSelected) {
     PageRig p("cameras=2");
-    const auto cams = p.rig.driver->cameras();
+    const auto cams = p.driver->cameras();
     ASSERT_NE(p.box(), nullptr);
-    EXPECT_EQ(p.items(), (std::vector<QString>{numbered(*p.rig.driver, *cams[0], 0),
-                                               numbered(*p.rig.driver, *cams[1], 1)}));
+    EXPECT_EQ(p.items(), (std::vector<QString>{numbered(*p.driver, *cams[0], 0),
+                                               numbered(*p.driver, *cams[1], 1)}));
     EXPECT_EQ(p.box()->currentIndex(), 0);
-    EXPECT_TRUE(p.rig.sensor->connected());
-    EXPECT_EQ(p.rig.sensor->device().path(), p.rig.driver->pathOf(*cams[0]));
+    EXPECT_TRUE(p.camera().connected());
+    EXPECT_EQ(p.camera().device().path(), p.driver->pathOf(*cams[0]));
     EXPECT_EQ(p.port()->text(), QStringLiteral("0x20"));
     EXPECT_EQ(p.label(1066), QStringLiteral("Detected chipset type: OV9750"));
     EXPECT_EQ(p.label(1081), QStringLiteral("\tFX3:\t1.1.4.5.105"));
@@ -114,12 +135,12 @@ TEST(CTabBasic, ListsTwoCamerasAndOpensTheOneSelected) {
     EXPECT_EQ(control<QLabel>(*p.page, 1270)->text(), QStringLiteral("Upgrade available"));
     EXPECT_TRUE(p.messages.shown.empty());
     // The selection read the camera into the store.
-    EXPECT_EQ(p.rig.store.getString("SENSOR_MODEL"), "OV9750");
+    EXPECT_EQ(p.store().getString("SENSOR_MODEL"), "OV9750");
 
     cams[1]->clearRequests();
     p.box()->setCurrentIndex(1);
-    EXPECT_EQ(p.rig.sensor->device().path(), p.rig.driver->pathOf(*cams[1]));
-    EXPECT_TRUE(p.rig.sensor->connected());
+    EXPECT_EQ(p.camera().device().path(), p.driver->pathOf(*cams[1]));
+    EXPECT_TRUE(p.camera().connected());
     EXPECT_FALSE(cams[1]->requests().empty());
     EXPECT_TRUE(contains(logTexts(p.rig.log), "Opening device# 1 and reading its status"));
 }
@@ -148,7 +169,7 @@ TEST(CTabBasic, AnOfflineCameraIsListedAndCannotBeUsed) {
     EXPECT_EQ(p.box()->currentIndex(), 0);
 
     p.box()->setCurrentIndex(1);
-    EXPECT_FALSE(p.rig.sensor->connected());
+    EXPECT_FALSE(p.camera().connected());
     EXPECT_TRUE(contains(logTexts(p.rig.log),
                          "That device is offline/mulfunctioning (or the control port is "
                          "wrong?), you can't use it"));
@@ -158,39 +179,39 @@ TEST(CTabBasic, AnOfflineCameraIsListedAndCannotBeUsed) {
 TEST(CTabBasic, TheListFollowsPluggingAndReportsTheLostCamera) {
     PageRig p("cameras=2", true);
     ASSERT_TRUE(p.page->registeredForDeviceChanges());
-    const auto cams = p.rig.driver->cameras();
+    const auto cams = p.driver->cameras();
     p.box()->setCurrentIndex(1);
-    ASSERT_EQ(p.rig.sensor->device().path(), p.rig.driver->pathOf(*cams[1]));
+    ASSERT_EQ(p.camera().device().path(), p.driver->pathOf(*cams[1]));
 
-    p.rig.driver->unplug(cams[1]);
+    p.driver->unplug(cams[1]);
     ASSERT_TRUE(waitUntil([&] { return p.box()->count() == 1; }));
     EXPECT_EQ(p.box()->itemText(0), QStringLiteral("Tavro Brisco camera"));
     EXPECT_EQ(p.box()->currentIndex(), 0);
     ASSERT_EQ(p.messages.shown.size(), 1u);
     EXPECT_EQ(p.messages.shown[0], "Warning|Lost currently selected device named\n[" +
-                                       numbered(*p.rig.driver, *cams[1], 1).toStdString() + "]");
-    EXPECT_TRUE(p.rig.sensor->connected());
-    EXPECT_EQ(p.rig.sensor->device().path(), p.rig.driver->pathOf(*cams[0]));
+                                       numbered(*p.driver, *cams[1], 1).toStdString() + "]");
+    EXPECT_TRUE(p.camera().connected());
+    EXPECT_EQ(p.camera().device().path(), p.driver->pathOf(*cams[0]));
 
     // Its return lists it again; the open camera stays selected without a warning.
-    p.rig.driver->plug(cams[1]);
+    p.driver->plug(cams[1]);
     ASSERT_TRUE(waitUntil([&] { return p.box()->count() == 2; }));
     EXPECT_EQ(p.box()->currentIndex(), 0);
     EXPECT_EQ(p.messages.shown.size(), 1u);
-    EXPECT_EQ(p.rig.sensor->device().path(), p.rig.driver->pathOf(*cams[0]));
+    EXPECT_EQ(p.camera().device().path(), p.driver->pathOf(*cams[0]));
 }
 
 TEST(CTabBasic, WithoutTrackingOrWhileSuspendedPluggingChangesNothing) {
     PageRig p("");
     EXPECT_FALSE(p.page->registeredForDeviceChanges());
-    const auto extra = p.rig.driver->addCamera();
+    const auto extra = p.driver->addCamera();
     QCoreApplication::processEvents();
     EXPECT_FALSE(p.page->recheckPending());
     EXPECT_EQ(p.box()->count(), 1);
 
     p.page->setDeviceTracking(true);
     p.page->setDeviceChangesSuspended(true);
-    p.rig.driver->unplug(extra);
+    p.driver->unplug(extra);
     QCoreApplication::processEvents();
     EXPECT_FALSE(p.page->recheckPending());
     p.page->setDeviceChangesSuspended(false);
@@ -203,18 +224,18 @@ TEST(CTabBasic, WithoutTrackingOrWhileSuspendedPluggingChangesNothing) {
 
 TEST(CTabBasic, ControlPortTakesOnlyPositiveAddresses) {
     PageRig p("");
-    ASSERT_EQ(p.rig.sensor->i2cAddress(), 0x20);
+    ASSERT_EQ(p.camera().i2cAddress(), 0x20);
     for (const char* text : {"0", "-5"}) {
         p.port()->clear();
         QTest::keyClicks(p.port(), QString::fromLatin1(text));
-        EXPECT_EQ(p.rig.sensor->i2cAddress(), 0x20) << text;
-        EXPECT_FALSE(p.rig.store.has("CTRL_PORT")) << text;
+        EXPECT_EQ(p.camera().i2cAddress(), 0x20) << text;
+        EXPECT_FALSE(p.store().has("CTRL_PORT")) << text;
     }
     p.port()->clear();
     QTest::keyClicks(p.port(), QStringLiteral("0x6C"));
     EXPECT_EQ(p.port()->text(), QStringLiteral("0x6C"));
-    EXPECT_EQ(p.rig.sensor->i2cAddress(), 0x6C);
-    EXPECT_EQ(p.rig.store.getInt("CTRL_PORT"), 0x6C);
+    EXPECT_EQ(p.camera().i2cAddress(), 0x6C);
+    EXPECT_EQ(p.store().getInt("CTRL_PORT"), 0x6C);
     p.page->refresh();
     EXPECT_EQ(p.port()->text(), QStringLiteral("0x6C"));
 }

@@ -79,8 +79,15 @@ TEST(PanelModels, ASettingsFileCopiesEveryPageAndTheCaptureSideToAnotherCamera) 
             differences.push_back(std::to_string(reg));
         }
     }
+    // The noise reduction strengths cannot be read back: the file carries 0 for both, and the
+    // load writes that.
+    constexpr uint8_t kNrChroma = 14;
+    constexpr uint8_t kNrLuma = 15;
+    EXPECT_EQ(b.rig.firmware->fpgaRegister(kNrChroma), 0);
+    EXPECT_EQ(b.rig.firmware->fpgaRegister(kNrLuma), 0);
     for (unsigned reg = 0; reg < 256; ++reg) {
         const auto r = static_cast<uint8_t>(reg);
+        if (r == kNrChroma || r == kNrLuma) continue;
         if (a.rig.firmware->fpgaRegister(r) != b.rig.firmware->fpgaRegister(r)) {
             differences.push_back("fpga " + std::to_string(reg));
         }

@@ -1,0 +1,78 @@
+#pragma once
+
+// The camera session of one brisco-cli command: the backends the global options chose, the
+// camera they name opened in a CameraSession, the panel's questions answered by flags and long
+// steps run behind the console's progress line. Every command that needs a camera goes through
+// it, so the command line opens, reads and pushes exactly as the panel does. Main thread.
+
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "batch_runner.h"
+#include "camera_session.h"
+#include "cli_app.h"
+#include "console_progress.h"
+
+namespace TVR::Cli {
+
+// The camera the commands work on, from the global options.
+struct CameraChoice {
+    bool simulate = false;
+    int device = 0;
+    bool progress = false;  // show the progress line of long batches
+    BackendOpener open;
+};
+
+// The panel's questions answered by the command line: Yes only when the user said so.
+class CliPrompter : public TransferPrompter {
+public:
+    CliPrompter(ConsoleProgress& progress, bool yes) : m_progress(progress), m_yes(yes) {}
+    bool askYesNo(std::string_view title, std::string_view text) override;
+    void showError(std::string_view title, std::string_view text) override;
+    void showStatus(std::string_view text) override;
+
+private:
+    ConsoleProgress& m_progress;
+    bool m_yes;
+};
+
+class CliSession {
+public:
+    // `yes` answers the transfers' questions; `err` must outlive the session.
+    CliSession(std::ostream& err, bool yes, bool progress);
+    ~CliSession();
+
+    // Opens the backends and the chosen camera. False with the line written and the exit code
+    // in `rc` when either failed, or when the camera does not answer its firmware version
+    // request (unless `mute` is allowed: info shows such a camera).
+    bool open(const CameraChoice& choice, int& rc, bool muteAllowed = false);
+
+    CameraSession& session() { return *m_session; }
+    ConsoleProgress& progress() { return m_progress; }
+
+    // Runs one long step as the panel does, on a worker behind the progress line; its result.
+    template <typename Result>
+    Result runBatch(std::string name, std::function<Result()> step) {
+        Result result{};
+        runBatchStep(std::move(name), [&] { result = step(); });
+        return result;
+    }
+
+private:
+    void runBatchStep(std::string name, const std::function<void()>& step);
+
+    std::ostream& m_err;
+    ConsoleProgress m_progress;
+    CliPrompter m_prompter;
+    std::unique_ptr<CameraSession> m_session;
+};
+
+extern const char* const kMuteCameraText;
+
+// "brisco-cli: " and the message on a line of its own; the camera error's exit code.
+int cliFailure(std::ostream& err, std::string_view message);
+
+}  // namespace TVR::Cli

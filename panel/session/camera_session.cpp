@@ -1,0 +1,377 @@
+#include "camera_session.h"
+
+#include <fmt/format.h>
+
+#include <utility>
+
+#include "apilog.h"
+#include "sensor/img_sensor.h"
+#include "usb_device.h"
+#include "uvc_backend.h"
+#include "uvc_properties.h"
+
+namespace TVR {
+namespace {
+
+// FX3 parameter channels behind menu items.
+constexpr int kChannelSdiOutput = 2;
+constexpr int kChannelNrChroma = 8;
+constexpr int kChannelNrLuma = 9;
+// Firmware gates of menu items.
+constexpr int kSysInternalsBuild = 53;
+constexpr int kCmxBuild = 57;
+// UVC property numbers of the platform's enumerations.
+constexpr int32_t kCameraControlExposure = 4;
+constexpr int32_t kProcAmpGamma = 5;
+constexpr int32_t kProcAmpWhiteBalance = 7;
+// What switching the SDI output on sets, and the manual white balance the toggle falls back to.
+constexpr int32_t kSdiExposureProperty = 2;
+constexpr int32_t kSdiGamma = 9;
+constexpr int kSdiSensorExposure = 1500;
+constexpr int kSdiBlackLevel = 0;
+constexpr int32_t kManualWhiteBalance = 2000;
+
+std::optional<uint8_t> indexAtLocation(UsbDriver& driver, std::string_view location) {
+    const uint8_t count = usbDeviceCount(driver);
+    for (unsigned i = 0; i < count; ++i) {
+        const std::string path = usbDevicePath(driver, static_cast<uint8_t>(i));
+        if (!path.empty() && driver.location(path) == location) return static_cast<uint8_t>(i);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+// Tells a transfer that came through from one that lost its camera or had requests fail on
+// the way. Made with the work lock held.
+class CameraSession::Watch {
+public:
+    explicit Watch(CameraSession& session)
+        : m_session(session), m_location(session.m_camera->device().location()) {
+        session.m_failedBefore = session.m_camera->failedRequests();
+    }
+
+    SessionResult verdict(std::string_view what) const {
+        CameraSession& s = m_session;
+        const uint64_t failed = s.m_camera->failedRequests() - s.m_failedBefore;
+        std::string reason;
+        // The camera open when the transfer began, wherever the selection was made.
+        if (!s.m_camera->connected() || !indexAtLocation(*s.m_backends->usb, m_location)) {
+            reason = "the camera was lost";
+        } else if (failed == 1) {
+            reason = "a request to the camera failed";
+        } else if (failed > 1) {
+            reason = fmt::format("{} requests to the camera failed", failed);
+        } else {
+            return SessionResult::done();
+        }
+        std::string message = fmt::format("{} failed: {}", what, reason);
+        s.m_log.appendText(true, message);
+        return SessionResult::failed(std::move(message));
+    }
+
+private:
+    CameraSession& m_session;
+    std::string m_location;
+};
+
+CameraSession::CameraSession(Backends&& backends, ApiLog& log, TransferPrompter& prompter,
+                             Options options)
+    : m_ownBackends(std::move(backends)),
+      m_backends(&m_ownBackends),
+      m_log(log),
+      m_prompter(prompter),
+      m_store(&log) {
+    start(options);
+}
+
+CameraSession::CameraSession(Backends& backends, ApiLog& log, TransferPrompter& prompter,
+                             Options options)
+    : m_backends(&backends), m_log(log), m_prompter(prompter), m_store(&log) {
+    start(options);
+}
+
+void CameraSession::start(const Options& options) {
+    m_camera =
+        std::make_unique<ImgSensor>(*m_backends->usb, options.openFirst, options.controlTimeoutMs);
+    if (m_camera->connected()) {
+        // The first camera is open; its versions decide the sensor chip and the firmware gates.
+        m_camera->readVersions();
+        m_location = m_camera->device().location();
+        m_present = true;
+    }
+    m_models =
+        std::make_unique<PanelModels>(m_store, *m_camera, options.windows, options.preferences);
+    m_models->setWork(&m_work);
+    m_transfer =
+        std::make_unique<CameraTransfer>(m_store, *m_camera, m_models->owners(), m_prompter);
+    // Once a request failed, every further one would wait out its time-out as well.
+    m_transfer->setContinueCheck([this] { return m_camera->failedRequests() == m_failedBefore; });
+}
+
+CameraSession::~CameraSession() {
+    // The owners refer to the camera and the store; they go first.
+    m_transfer.reset();
+    m_models.reset();
+    m_camera.reset();
+}
+
+uint8_t CameraSession::deviceCount() { return usbDeviceCount(*m_backends->usb); }
+
+bool CameraSession::connected() const { return m_camera->connected(); }
+
+SessionResult CameraSession::selectDevice(uint8_t index) {
+    auto lock = batch();
+    const uint8_t count = deviceCount();
+    if (count == 0) return SessionResult::failed("no camera found");
+    if (index >= count) {
+        return SessionResult::failed(fmt::format("no camera {} ({} found)", index, count));
+    }
+    if (!m_camera->selectDevice(index) || !m_camera->connected()) {
+        m_present = false;
+        return SessionResult::failed(fmt::format("camera {} cannot be opened", index));
+    }
+    m_location = m_camera->device().location();
+    m_present = true;
+    return SessionResult::done();
+}
+
+SessionResult CameraSession::selectLocation(std::string_view location) {
+    auto lock = batch();
+    const auto index = indexAtLocation(*m_backends->usb, location);
+    if (!index) return SessionResult::failed(fmt::format("no camera at port {}", location));
+    SessionResult opened = selectDevice(*index);
+    // A camera that does not open stays the one chosen, so that it is found again when back.
+    m_location = std::string(location);
+    return opened;
+}
+
+std::string CameraSession::selectedLocation() const { return m_location; }
+
+PlugChange CameraSession::checkPlugged() {
+    auto lock = batch();
+    // The "Device" page may have opened another camera since the last selection here.
+    if (m_present && m_camera->connected()) m_location = m_camera->device().location();
+    if (m_location.empty()) return PlugChange::None;
+    const bool present = indexAtLocation(*m_backends->usb, m_location).has_value();
+    if (m_present && !present) {
+        m_present = false;
+        m_camera->close();
+        m_log.appendText(true, fmt::format("The camera at port {} was unplugged", m_location));
+        return PlugChange::Lost;
+    }
+    if (!m_present && present && selectLocation(m_location)) return PlugChange::Back;
+    return PlugChange::None;
+}
+
+std::unique_ptr<UvcPropertySource> CameraSession::openUvc() {
+    if (!m_backends->capture || !m_camera->connected()) return nullptr;
+    const auto device = findCaptureDevice(*m_backends->capture, m_camera->device().location());
+    if (!device) return nullptr;
+    return openUvcProperties(*m_backends, *device);
+}
+
+template <typename F>
+auto CameraSession::withUvc(F&& step) {
+    // The capture side is opened for the transfer and shut down after it.
+    std::unique_ptr<UvcPropertySource> uvc = openUvc();
+    m_transfer->setUvcSource(uvc.get());
+    auto result = step();
+    m_transfer->setUvcSource(nullptr);
+    return result;
+}
+
+SessionResult CameraSession::readAllValues() {
+    auto lock = batch();
+    Watch watch(*this);
+    const bool read = withUvc([this] { return m_transfer->readAllValues(); });
+    if (!read) return SessionResult::failed(std::string(kNoCameraStatus));
+    return watch.verdict("Reading all values from the camera");
+}
+
+void CameraSession::readAllDone(const SessionResult& /*read*/) {
+    // A failed read was logged as an error, which the panel's status bar shows; the owners'
+    // windows show what did come through.
+    m_transfer->readAllDone(m_camera->connected() && !m_store.values().empty());
+}
+
+SessionResult CameraSession::readAll() {
+    SessionResult read = readAllValues();
+    readAllDone(read);
+    return read;
+}
+
+SessionResult CameraSession::pushAll() {
+    auto lock = batch();
+    Watch watch(*this);
+    if (!m_transfer->pushAll()) return SessionResult::failed("the camera is not connected");
+    return watch.verdict("Pushing all values to the camera");
+}
+
+LoadResult CameraSession::loadSettingsAndPush(const std::string& path) {
+    auto lock = batch();
+    Watch watch(*this);
+    LoadResult r;
+    r.outcome = withUvc([&] { return m_transfer->loadSettingsAndPush(path); });
+    switch (r.outcome) {
+        case LoadOutcome::Pushed:
+            r.result = watch.verdict("Pushing the settings to the camera");
+            break;
+        case LoadOutcome::NotConnected:
+            r.result = SessionResult::failed("the camera is not connected");
+            break;
+        case LoadOutcome::NotLoaded:
+            r.result = SessionResult::failed("Settings were not loaded");
+            break;
+        case LoadOutcome::Declined:
+            r.result = SessionResult::failed(std::string(kDifferentSensorQuestion));
+            break;
+    }
+    return r;
+}
+
+SessionResult CameraSession::loadFile(const std::string& path) {
+    if (!m_transfer->loadFile(path)) return SessionResult::failed("Settings were not loaded");
+    return SessionResult::done();
+}
+
+SessionResult CameraSession::saveFile() {
+    auto lock = batch();
+    Watch watch(*this);
+    if (!withUvc([this] { return m_transfer->saveFile(); })) {
+        return SessionResult::failed("the settings were not saved");
+    }
+    return watch.verdict("Reading the camera's identity for the file");
+}
+
+SessionResult CameraSession::saveFileAs() {
+    auto lock = batch();
+    if (!withUvc([this] { return m_transfer->saveFileAs(); })) {
+        return SessionResult::failed("the settings were not saved");
+    }
+    return SessionResult::done();
+}
+
+SessionResult CameraSession::saveFileAs(const std::string& path) {
+    auto lock = batch();
+    if (!withUvc([&] { return m_transfer->saveFileAs(path); })) {
+        return SessionResult::failed(fmt::format("the settings were not saved to {}", path));
+    }
+    return SessionResult::done();
+}
+
+SessionResult CameraSession::readAllForFile() {
+    auto lock = batch();
+    if (SessionResult read = readAllValues(); !read) return read;
+    Watch watch(*this);
+    withUvc([this] {
+        m_transfer->storeSaveExtras();
+        return true;
+    });
+    return watch.verdict("Reading the camera's identity and UVC values");
+}
+
+SessionResult CameraSession::readAndSave(const std::string& path) {
+    auto lock = batch();
+    if (SessionResult read = readAllForFile(); !read) return read;
+    return saveFileAs(path);
+}
+
+SessionResult CameraSession::resetDevice(bool force) {
+    auto lock = batch();
+    if (!m_camera->connected()) {
+        if (!force) return SessionResult::failed("the camera is not connected");
+        // Forcing means trying the first camera the driver lists; without one nothing is sent.
+        m_camera->selectDevice(0);
+    }
+    if (!m_camera->reset()) {
+        m_log.appendText(true, "The camera did not take the reset command");
+        return SessionResult::failed("The camera did not take the reset command");
+    }
+    m_log.appendText(false, "Reset command sent to the camera");
+    return SessionResult::done();
+}
+
+SessionResult CameraSession::toggleAutoExposure(bool wasChecked) {
+    auto lock = batch();
+    const auto source = openUvc();
+    UvcProperties* set = source ? source->cameraControl() : nullptr;
+    const auto now = set ? set->get(kCameraControlExposure) : std::nullopt;
+    if (!now ||
+        !set->set(kCameraControlExposure, now->value, wasChecked ? kUvcFlagManual : kUvcFlagAuto)) {
+        m_log.appendText(true, "Failed to switch the automatic exposure");
+        return SessionResult::failed("Failed to switch the automatic exposure");
+    }
+    return SessionResult::done();
+}
+
+SessionResult CameraSession::toggleAutoWhiteBalance(bool wasChecked) {
+    auto lock = batch();
+    const auto source = openUvc();
+    UvcProperties* set = source ? source->procAmp() : nullptr;
+    const auto now = set ? set->get(kProcAmpWhiteBalance) : std::nullopt;
+    const bool ok =
+        now && (wasChecked ? set->set(kProcAmpWhiteBalance, kManualWhiteBalance, kUvcFlagManual)
+                           : set->set(kProcAmpWhiteBalance, now->value, kUvcFlagAuto));
+    if (!ok) {
+        m_log.appendText(true, "Failed to switch the automatic white balance");
+        return SessionResult::failed("Failed to switch the automatic white balance");
+    }
+    return SessionResult::done();
+}
+
+SessionResult CameraSession::toggleSdi(bool wasChecked) {
+    auto lock = batch();
+    if (m_camera->setCameraValue(kChannelSdiOutput, wasChecked ? 0 : 1) != kStatusDone) {
+        m_log.appendText(true, "Failed to switch the SDI output");
+        return SessionResult::failed("Failed to switch the SDI output");
+    }
+    if (wasChecked) return SessionResult::done();
+    // SDI needs a fixed exposure and a linear picture.
+    if (const auto source = openUvc()) {
+        if (UvcProperties* cc = source->cameraControl()) {
+            cc->set(kCameraControlExposure, kSdiExposureProperty, kUvcFlagManual);
+        }
+        if (UvcProperties* amp = source->procAmp()) {
+            amp->set(kProcAmpGamma, kSdiGamma, kUvcFlagManual);
+        }
+    }
+    m_camera->chip().sensorValue(kValueExposure, kSdiSensorExposure);
+    m_camera->chip().sensorValue(kValueBlackLevel, kSdiBlackLevel);
+    return SessionResult::done();
+}
+
+CameraMenuState CameraSession::menuState() {
+    auto lock = batch();
+    CameraMenuState m;
+    m.connected = m_camera->connected();
+    if (!m.connected) return m;
+    const VersionInfoFX3& fx3 = m_camera->versionFX3();
+    m.sysInternals = fx3.buildAtLeast(kSysInternalsBuild);
+    m.cmx = fx3.buildAtLeast(kCmxBuild);
+    m.lumaVsLumaCurrent = fx3.buildAtLeast(kLumaVsLumaCurrentBuild);
+    m.noiseReduction = m_camera->cameraValueAvailable(kChannelNrChroma) ||
+                       m_camera->cameraValueAvailable(kChannelNrLuma);
+    if (m_camera->cameraValueAvailable(kChannelSdiOutput)) {
+        m.sdiOutput.enabled = true;
+        const ChannelValue v = m_camera->getCameraValue(kChannelSdiOutput);
+        m.sdiOutput.checked = v.status == kStatusDone && v.value != 0;
+    }
+    // Each automatic control needs both capabilities of its property; checked while automatic.
+    const auto source = openUvc();
+    if (!source) return m;
+    auto showAuto = [](MenuItemState& item, UvcProperties* set, int32_t property) {
+        if (set == nullptr) return;
+        const auto range = set->range(property);
+        const int32_t both = kUvcFlagAuto | kUvcFlagManual;
+        if (!range || (range->caps & both) != both) return;
+        item.enabled = true;
+        const auto now = set->get(property);
+        item.checked = now && (now->flags & kUvcFlagAuto) != 0;
+    };
+    showAuto(m.autoExposure, source->cameraControl(), kCameraControlExposure);
+    showAuto(m.autoWhiteBalance, source->procAmp(), kProcAmpWhiteBalance);
+    return m;
+}
+
+}  // namespace TVR
