@@ -23,6 +23,8 @@
 #include "fuzz_check.h"
 #include "scratch_folder.h"
 
+using TavroFuzz::split;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -44,17 +46,6 @@ struct Connector {
     std::string target;                             // links: the connector it points at
     std::vector<std::optional<std::string>> files;  // status, enabled, modes
 };
-
-std::vector<std::string> split(std::string_view s, char at) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (true) {
-        const size_t end = s.find(at, start);
-        parts.emplace_back(s.substr(start, end == std::string_view::npos ? end : end - start));
-        if (end == std::string_view::npos) return parts;
-        start = end + 1;
-    }
-}
 
 std::map<std::string, Connector> describe(std::string_view input) {
     std::map<std::string, Connector> connectors;

@@ -7,10 +7,24 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "fuzz_check.h"
 
 namespace TavroFuzz {
+
+// The fields of a described tree's lines ("a|b|c"), empty ones kept.
+inline std::vector<std::string> split(std::string_view s, char at) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (true) {
+        const size_t end = s.find(at, start);
+        parts.emplace_back(s.substr(start, end == std::string_view::npos ? end : end - start));
+        if (end == std::string_view::npos) return parts;
+        start = end + 1;
+    }
+}
 
 class ScratchFolder {
 public:

@@ -37,6 +37,8 @@
 #include "sysfs_capture_devices.h"
 #include "usb_device.h"
 
+using TavroFuzz::split;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -49,17 +51,6 @@ constexpr const char* kFx3Locations[] = {"1-2", "1-2.1"};
 const fs::path& folder() {
     static const TavroFuzz::ScratchFolder scratch("tvr-fuzz-sysfs");
     return scratch.path();
-}
-
-std::vector<std::string> split(std::string_view s, char at) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (true) {
-        const size_t end = s.find(at, start);
-        parts.emplace_back(s.substr(start, end == std::string_view::npos ? end : end - start));
-        if (end == std::string_view::npos) return parts;
-        start = end + 1;
-    }
 }
 
 std::string fileName(std::string s) {

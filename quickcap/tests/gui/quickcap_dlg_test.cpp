@@ -42,6 +42,17 @@ void chooseMode(QWidget& dialog, int row) {
     control<QListWidget>(dialog, 1004)->setCurrentRow(row);
 }
 
+// Launches the first mode of the first camera with slow motion at 1 FPS, so the replay queue
+// fills; true once it holds more than 20 frames.
+bool launchSlowReplay(CquickcapDlg& dialog) {
+    chooseDevice(dialog, 0);
+    chooseMode(dialog, 0);
+    control<QCheckBox>(dialog, 1026)->click();
+    control<QSlider>(dialog, 1006)->setValue(1);
+    control<QPushButton>(dialog, 1007)->click();
+    return QTest::qWaitFor([&] { return dialog.pipeline().replayQueue().size() > 20; }, 20000);
+}
+
 TEST(CquickcapDlg, StartsWithTheDocumentedControlsAndTexts) {
     auto backend = cameras("modes=640x480@240:YUY2");
     CquickcapDlg dialog(backend, kMinPoolBytes);
@@ -167,14 +178,7 @@ TEST(CquickcapDlg, DeviceLossIsReportedOnceAndLaunchRestartsCapture) {
 TEST(CquickcapDlg, PausedReplayStepsFrameByFrameWithTheKeys) {
     auto backend = cameras("modes=160x120@240:YUY2");
     CquickcapDlg dialog(backend, kMinPoolBytes);
-    chooseDevice(dialog, 0);
-    chooseMode(dialog, 0);
-    // Slow motion at 1 FPS: the replay queue fills while the test waits.
-    control<QCheckBox>(dialog, 1026)->click();
-    control<QSlider>(dialog, 1006)->setValue(1);
-    control<QPushButton>(dialog, 1007)->click();
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return dialog.pipeline().replayQueue().size() > 20; }, 20000));
+    ASSERT_TRUE(launchSlowReplay(dialog));
     CCapSlowMo* slow = dialog.slowMotionWindow();
     QTest::keyClick(slow, Qt::Key_Space);
     ReplayStage& replay = dialog.pipeline().replay();
@@ -195,22 +199,11 @@ TEST(CquickcapDlg, PausedReplayStepsFrameByFrameWithTheKeys) {
     EXPECT_FALSE(replay.paused());
 }
 
-}  // namespace
-}  // namespace OLK
-
-namespace OLK {
-namespace {
 
 TEST(CquickcapDlg, SaveBurstWritesTheBufferedFramesWhileCaptureGoesOn) {
     auto backend = cameras("modes=160x120@240:YUY2");
     CquickcapDlg dialog(backend, kMinPoolBytes);
-    chooseDevice(dialog, 0);
-    chooseMode(dialog, 0);
-    control<QCheckBox>(dialog, 1026)->click();
-    control<QSlider>(dialog, 1006)->setValue(1);
-    control<QPushButton>(dialog, 1007)->click();
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return dialog.pipeline().replayQueue().size() > 20; }, 20000));
+    ASSERT_TRUE(launchSlowReplay(dialog));
     const QString folder = QDir::temp().filePath(
         QStringLiteral("quickcap-gui-burst-%1").arg(QCoreApplication::applicationPid()));
     QDir(folder).removeRecursively();
