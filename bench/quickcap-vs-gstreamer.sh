@@ -40,7 +40,8 @@ quickcap_fps=$(rate_of "$outfree")
 conversion_fps=""
 if [ -x "$convert_bench" ]; then
   conversion_fps=$("$convert_bench" --benchmark_filter='ConvertImg2RGB32/YUY2/workers:1/real_time' \
-    --benchmark_min_time=2 2>/dev/null | sed -n 's/.* fps=\([0-9.]*\).*/\1/p' | head -1)
+    --benchmark_min_time=2 2>/dev/null | sed -n 's/.* fps=\([0-9.]*[kM]\{0,1\}\) .*/\1/p' | head -1 |
+    awk '/k$/ { printf "%.1f", $0 * 1000; next } /M$/ { printf "%.1f", $0 * 1000000; next } { print }')
 fi
 
 echo "== GStreamer: videotestsrc ! YUY2 1920x1080 ! videoconvert ! BGRx ! fakesink ($frames frames)"
