@@ -10,9 +10,10 @@
 
 namespace TVR {
 
-// The simulated capture device's properties when the backends simulate, the V4L2 node's
-// otherwise (a source without property sets when the node does not open). Null when the device
-// does not belong to the open backends or, simulated, is gone.
+// The properties the backends' capture source opens for one of its devices: the simulated
+// camera's when simulating, the V4L2 node's otherwise (a source without property sets when the
+// node does not open). Null when the device does not belong to the open backends or, simulated,
+// is gone.
 std::unique_ptr<UvcPropertySource> openUvcProperties(Backends& backends,
                                                      const CaptureDevice& device);
 

@@ -264,72 +264,59 @@ IoSubmit LibusbHandle::ioControl(uint32_t code, std::span<uint8_t> in, std::span
 IoSubmit LibusbHandle::submitControl(std::span<uint8_t> in, std::span<uint8_t> out,
                                      UsbOverlapped* ov) {
     std::string error;
-    const auto req = decodeControlRequest(in, error);
-    if (!req) return reject(in, ov, TransferOutcome::InvalidRequest, error);
+    auto built = buildControlTransfer(in, error);
+    if (!built) return reject(in, ov, TransferOutcome::InvalidRequest, error);
+    static_assert(kSetupSize == LIBUSB_CONTROL_SETUP_SIZE);
     auto t = std::make_unique<Transfer>();
     t->kind = Kind::Control;
-    t->in = req->in();
+    t->in = built->request.in();
     t->record = in;
     t->out = out;
-    t->dataOffset = req->dataOffset;
+    t->dataOffset = built->request.dataOffset;
     t->ov = ov->state();
-    t->buffer.assign(LIBUSB_CONTROL_SETUP_SIZE + req->wLength, 0);
-    std::memcpy(t->buffer.data(), req->setup.data(), req->setup.size());
-    if (!t->in) {
-        copyBytes(t->buffer.data() + LIBUSB_CONTROL_SETUP_SIZE, in.data() + req->dataOffset,
-                  req->wLength);
-    }
+    t->buffer = std::move(built->buffer);
     t->xfer = libusb_alloc_transfer(0);
     if (!t->xfer) return reject(in, ov, TransferOutcome::Failed, "out of transfers");
     libusb_fill_control_transfer(t->xfer, m_dev, t->buffer.data(), &LibusbHandle::onTransferDone,
-                                 t.get(), req->timeoutMs);
+                                 t.get(), built->timeoutMs);
     return submit(std::move(t));
 }
 
 IoSubmit LibusbHandle::submitStream(uint32_t code, std::span<uint8_t> in, std::span<uint8_t> out,
                                     UsbOverlapped* ov) {
-    const bool isoch = code == Ioctl::kIsochTransfer;
     std::string error;
-    std::optional<StreamRequest> req;
-    std::optional<IsochRequest> iso;
-    if (isoch) {
-        iso = decodeIsochRequest(in, out.size(), error);
-        if (iso) req = iso->stream;
-    } else {
-        req = decodeStreamRequest(in, out.size(), error);
-    }
-    if (!req) return reject(in, ov, TransferOutcome::InvalidRequest, error);
+    auto built = buildStreamTransfer(code, in, out, error);
+    if (!built) return reject(in, ov, TransferOutcome::InvalidRequest, error);
     if (!ov) return reject(in, ov, TransferOutcome::InvalidRequest, "transfer without overlapped");
-    if (!prepareEndpoint(req->endpoint)) {
+    const StreamRequest& req = built->request;
+    if (!prepareEndpoint(req.endpoint)) {
         return reject(in, ov, TransferOutcome::InvalidRequest,
-                      fmt::format("endpoint 0x{:02X} is not usable", req->endpoint));
+                      fmt::format("endpoint 0x{:02X} is not usable", req.endpoint));
     }
     auto t = std::make_unique<Transfer>();
-    t->kind = isoch ? Kind::Isoch : Kind::Stream;
-    t->endpoint = req->endpoint;
-    t->in = req->in();
+    t->kind = built->isoch ? Kind::Isoch : Kind::Stream;
+    t->endpoint = req.endpoint;
+    t->in = req.in();
     t->record = in;
     t->out = out;
     t->ov = ov->state();
-    // libusb wants a real pointer even for a zero-length packet.
-    t->buffer.assign(std::max<size_t>(req->length, 1), 0);
-    if (!t->in) copyBytes(t->buffer.data(), out.data(), req->length);
-    const int length = static_cast<int>(req->length);
-    if (isoch) {
-        const auto lengths = isoPacketLengths(req->length, iso->packetCount,
-                                              m_endpoints.at(req->endpoint).isoPacketBytes);
-        t->packetListOffset = iso->packetListOffset;
+    t->buffer = std::move(built->buffer);
+    const int length = static_cast<int>(req.length);
+    if (built->isoch) {
+        const auto lengths = isoPacketLengths(req.length, built->packetCount,
+                                              m_endpoints.at(req.endpoint).isoPacketBytes);
+        t->packetListOffset = built->packetListOffset;
         t->xfer = libusb_alloc_transfer(static_cast<int>(lengths.size()));
         if (!t->xfer) return reject(in, ov, TransferOutcome::Failed, "out of transfers");
-        libusb_fill_iso_transfer(t->xfer, m_dev, req->endpoint, t->buffer.data(), length,
+        libusb_fill_iso_transfer(t->xfer, m_dev, req.endpoint, t->buffer.data(), length,
                                  static_cast<int>(lengths.size()), &LibusbHandle::onTransferDone,
-                                 t.get(), req->timeoutMs);
+                                 t.get(), built->timeoutMs);
         for (size_t i = 0; i < lengths.size(); ++i) t->xfer->iso_packet_desc[i].length = lengths[i];
     } else {
         t->xfer = libusb_alloc_transfer(0);
         if (!t->xfer) return reject(in, ov, TransferOutcome::Failed, "out of transfers");
-        libusb_fill_bulk_transfer(t->xfer, m_dev, req->endpoint, t->buffer.data(), length,
-                                  &LibusbHandle::onTransferDone, t.get(), req->timeoutMs);
+        libusb_fill_bulk_transfer(t->xfer, m_dev, req.endpoint, t->buffer.data(), length,
+                                  &LibusbHandle::onTransferDone, t.get(), built->timeoutMs);
     }
     return submit(std::move(t));
 }
@@ -465,7 +452,8 @@ IoSubmit LibusbHandle::syncControl(std::span<uint8_t> in, std::span<uint8_t> out
     }
     std::vector<uint8_t> data(std::max<size_t>(req->wLength, 1), 0);
     if (!req->in()) copyBytes(data.data(), in.data() + req->dataOffset, req->wLength);
-    const unsigned timeout = req->timeoutMs ? req->timeoutMs : kSyncDefaultTimeoutMs;
+    const uint32_t requested = recordTimeoutMs(req->timeoutSec);
+    const unsigned timeout = requested ? requested : kSyncDefaultTimeoutMs;
     const int rc = libusb_control_transfer(m_dev, req->bmRequestType, req->bRequest, req->wValue,
                                            req->wIndex, data.data(), req->wLength, timeout);
     if (rc < 0) {

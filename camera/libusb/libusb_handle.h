@@ -20,7 +20,6 @@
 namespace TVR::Libusb {
 
 class Context;
-struct ControlRequest;
 
 class LibusbHandle : public UsbDriverHandle {
 public:

@@ -10,6 +10,7 @@
 
 #include <fmt/format.h>
 
+#include "request_decoder.h"
 #include "request_record.h"
 #include "sim_camera_impl.h"
 
@@ -401,8 +402,9 @@ bool SimHandle::close() {
 }
 
 IoSubmit SimHandle::abort(std::span<uint8_t> in, UsbOverlapped* ov) {
-    if (in.empty()) return IoSubmit::Failed;
-    const uint8_t ep = in[0];
+    const auto endpoint = decodeAbortRequest(in);
+    if (!endpoint) return IoSubmit::Failed;
+    const uint8_t ep = *endpoint;
     SimRequestRecord r;
     r.kind = SimRequestRecord::Kind::Abort;
     r.endpoint = ep;
@@ -443,26 +445,23 @@ bool SimHandle::standardRequest(const SetupPacket& s, std::vector<uint8_t>& repl
 
 IoSubmit SimHandle::control(uint32_t code, std::span<uint8_t> in, UsbOverlapped* ov,
                             uint32_t* bytesReturned) {
-    RequestHeader h;
-    if (!decodeRequestHeader(in, h)) return IoSubmit::Failed;
-    if (h.bufferOffset < Rec::kHeaderSize || h.bufferOffset > in.size() ||
-        h.bufferLength > in.size() - h.bufferOffset) {
-        return IoSubmit::Failed;
-    }
-    SetupPacket s{h.bmRequestType, h.bRequest, h.wValue, h.wIndex, h.wLength};
+    std::string error;
+    const auto h = decodeControlRequest(in, error);
+    if (!h) return IoSubmit::Failed;
+    SetupPacket s{h->bmRequestType, h->bRequest, h->wValue, h->wIndex, h->wLength};
     const bool dirIn = s.isIn();
-    const uint32_t want = std::min<uint32_t>(h.wLength, h.bufferLength);
+    const uint32_t want = h->wLength;
 
     SimRequestRecord r;
     r.setup = s;
-    Pending p = begin(r, SimRequestRecord::Kind::Control, 0, want, h.timeoutSec, code);
+    Pending p = begin(r, SimRequestRecord::Kind::Control, 0, want, h->timeoutSec, code);
 
     const auto v = judge(dirIn, ov);
     std::vector<uint8_t> reply(want);
     uint32_t actual = 0;
     bool ok = false;
     if (!v.fail && !v.stall) {
-        if (!dirIn) std::copy_n(in.begin() + h.bufferOffset, want, reply.begin());
+        if (!dirIn) std::copy_n(in.begin() + h->dataOffset, want, reply.begin());
         if ((s.bmRequestType & kTypeMask) == kTypeStandard) {
             ok = standardRequest(s, reply, actual);
         } else if ((s.bmRequestType & kTypeMask) == kTypeVendor) {
@@ -475,9 +474,9 @@ IoSubmit SimHandle::control(uint32_t code, std::span<uint8_t> in, UsbOverlapped*
     }
     p.ok = ok;
     p.stalled = v.stall;
-    p.bytes = h.bufferOffset + actual;
+    p.bytes = static_cast<uint32_t>(h->dataOffset + actual);
     p.syncBytes = static_cast<uint32_t>(in.size());
-    const uint32_t offset = h.bufferOffset;
+    const size_t offset = h->dataOffset;
     p.fill = [in, dirIn, offset, actual, reply = std::move(reply)](bool success, uint32_t nt,
                                                                    uint32_t usb) {
         if (success && dirIn) {
@@ -492,12 +491,13 @@ IoSubmit SimHandle::control(uint32_t code, std::span<uint8_t> in, UsbOverlapped*
 
 IoSubmit SimHandle::bulk(uint32_t code, std::span<uint8_t> in, std::span<uint8_t> out,
                          UsbOverlapped* ov) {
-    RequestHeader h;
-    if (!ov || !decodeRequestHeader(in, h)) return IoSubmit::Failed;
-    const uint8_t ep = h.endpoint;
-    const bool dirIn = (ep & 0x80) != 0;
+    std::string error;
+    const auto h = decodeStreamRequest(in, out.size(), error);
+    if (!ov || !h) return IoSubmit::Failed;
+    const uint8_t ep = h->endpoint;
+    const bool dirIn = h->in();
     Pending p = begin({}, SimRequestRecord::Kind::Bulk, ep, static_cast<uint32_t>(out.size()),
-                      h.timeoutSec, code);
+                      h->timeoutSec, code);
 
     const auto v = judge(dirIn, ov);
     std::vector<uint8_t> reply;
@@ -533,21 +533,19 @@ IoSubmit SimHandle::bulk(uint32_t code, std::span<uint8_t> in, std::span<uint8_t
 
 IoSubmit SimHandle::isoch(uint32_t code, std::span<uint8_t> in, std::span<uint8_t> out,
                           UsbOverlapped* ov) {
-    RequestHeader h;
-    if (!ov || !decodeRequestHeader(in, h)) return IoSubmit::Failed;
-    const size_t packets = h.isoPacketLength / Rec::kIsoPacketSize;
-    if (h.isoPacketOffset < Rec::kHeaderSize || h.isoPacketOffset > in.size() ||
-        h.isoPacketLength > in.size() - h.isoPacketOffset || packets == 0) {
-        return IoSubmit::Failed;
-    }
-    Pending p = begin({}, SimRequestRecord::Kind::Isoch, h.endpoint,
-                      static_cast<uint32_t>(out.size()), h.timeoutSec, code);
+    std::string error;
+    const auto h = decodeIsochRequest(in, out.size(), error);
+    if (!ov || !h) return IoSubmit::Failed;
+    const size_t packets = h->packetCount;
+    const uint8_t ep = h->stream.endpoint;
+    Pending p = begin({}, SimRequestRecord::Kind::Isoch, ep, static_cast<uint32_t>(out.size()),
+                      h->stream.timeoutSec, code);
 
     const auto v = judge(true, ov);
-    p.ok = !v.fail && !v.stall && h.endpoint == kEpIsochIn;
+    p.ok = !v.fail && !v.stall && ep == kEpIsochIn;
     p.stalled = v.stall;
     p.bytes = static_cast<uint32_t>(out.size());
-    const uint32_t listOffset = h.isoPacketOffset;
+    const size_t listOffset = h->packetListOffset;
     // An idle stream: every packet arrives, empty of picture data.
     p.fill = [in, out, packets, listOffset](bool success, uint32_t nt, uint32_t usb) {
         if (success) {

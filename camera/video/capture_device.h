@@ -4,9 +4,12 @@
 // with the USB port location of the hardware behind it, so a camera's FX3 device and its
 // capture device can be paired by the same "<bus>-<port…>" text.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "uvc_properties.h"
 
 namespace TVR {
 
@@ -26,6 +29,9 @@ class CaptureDeviceSource {
     virtual ~CaptureDeviceSource() = default;
     virtual std::vector<CaptureDevice> audioCaptureDevices() = 0;
     virtual std::vector<CaptureDevice> videoCaptureDevices() = 0;
+    // The UVC properties of one of this source's video capture devices. Null for an audio
+    // device, a device this source does not list, or one that has gone.
+    virtual std::unique_ptr<UvcPropertySource> openUvcProperties(const CaptureDevice& device) = 0;
 };
 
 // The capture device of the USB camera at `location` (UsbDriver::location of its path): the

@@ -1,4 +1,5 @@
 #include "sysfs_capture_devices.h"
+#include "v4l2_uvc_properties.h"
 
 #include <fcntl.h>
 #include <linux/videodev2.h>
@@ -260,6 +261,13 @@ std::vector<CaptureDevice> listAlsaCaptureDevices(const SysfsRoots& roots) {
         devices.push_back(std::move(dev));
     }
     return devices;
+}
+
+std::unique_ptr<UvcPropertySource> SysfsCaptureDevices::openUvcProperties(
+    const CaptureDevice& device) {
+    if (device.kind != CaptureKind::Video) return nullptr;
+    if (!std::filesystem::path(device.symbolicLink).is_absolute()) return nullptr;
+    return std::make_unique<V4l2UvcProperties>(device.symbolicLink);
 }
 
 }  // namespace TVR

@@ -55,6 +55,9 @@ class SysfsCaptureDevices : public CaptureDeviceSource {
     std::vector<CaptureDevice> videoCaptureDevices() override {
         return listV4l2CaptureDevices(m_roots);
     }
+    // The V4L2 properties of a device node (a source without property sets when the node does
+    // not open); null for a link that is no path.
+    std::unique_ptr<UvcPropertySource> openUvcProperties(const CaptureDevice& device) override;
 
   private:
     SysfsRoots m_roots;

@@ -8,109 +8,57 @@
 namespace TVR::Libusb {
 namespace {
 
-std::vector<uint8_t> controlRecord(uint8_t type, uint8_t request, uint16_t value, uint16_t index,
-                                   uint16_t length, uint32_t timeoutSec) {
-    return makeControlRecord(type, request, value, index, length, timeoutSec);
-}
-
-TEST(ControlRequest, DecodesSetupPacketInWireOrder) {
-    const auto rec = controlRecord(0xC0, 0xB5, 0x1234, 0xBEEF, 300, 2);
+TEST(ControlTransfer, SetupPacketThenData) {
     std::string error;
-    const auto r = decodeControlRequest(rec, error);
+    auto write = makeControlRecord(0x40, 0xB5, 0x1234, 0xBEEF, 3, 2);
+    write[Rec::kHeaderSize] = 7;
+    write[Rec::kHeaderSize + 2] = 9;
+    const auto w = buildControlTransfer(write, error);
+    ASSERT_TRUE(w) << error;
+    EXPECT_EQ(w->buffer,
+              (std::vector<uint8_t>{0x40, 0xB5, 0x34, 0x12, 0xEF, 0xBE, 0x03, 0x00, 7, 0, 9}));
+    EXPECT_EQ(w->timeoutMs, 2000u);
+
+    // A read leaves room for the reply and takes nothing from the record's data area.
+    auto read = makeControlRecord(0xC0, 0xB5, 0, 0, 3, 0);
+    read[Rec::kHeaderSize] = 0x55;
+    const auto r = buildControlTransfer(read, error);
     ASSERT_TRUE(r) << error;
-    const std::array<uint8_t, kSetupSize> wire{0xC0, 0xB5, 0x34, 0x12, 0xEF, 0xBE, 0x2C, 0x01};
-    EXPECT_EQ(r->setup, wire);
-    EXPECT_TRUE(r->in());
-    EXPECT_EQ(r->wLength, 300);
-    EXPECT_EQ(r->dataOffset, 38u);
-    EXPECT_EQ(r->timeoutMs, 2000u);
-
-    // The standard descriptor read of the USB layer: device-to-host, no data length field.
-    auto desc = makeRequestRecord(18);
-    desc[Rec::kRequestType] = 0x80;
-    desc[Rec::kRequest] = 6;
-    putLe16(desc, Rec::kValue, 0x0100);
-    putLe16(desc, Rec::kLength, 18);
-    const auto d = decodeControlRequest(desc, error);
-    ASSERT_TRUE(d) << error;
-    EXPECT_EQ(d->setup[3], 0x01);
-    EXPECT_EQ(d->setup[6], 18);
-    EXPECT_EQ(d->timeoutMs, 0u);
-
-    const auto out = decodeControlRequest(controlRecord(0x40, 0xA0, 1, 2, 0, 1), error);
-    ASSERT_TRUE(out);
-    EXPECT_FALSE(out->in());
+    EXPECT_EQ(r->buffer.size(), kSetupSize + 3);
+    EXPECT_EQ(r->buffer[kSetupSize], 0);
+    EXPECT_EQ(r->timeoutMs, 0u);
 }
 
-TEST(ControlRequest, RejectsDataAreasOutsideTheRecord) {
+TEST(StreamTransfer, CopiesOutDataAndCountsPackets) {
     std::string error;
-    std::vector<uint8_t> shortRec(37, 0);
-    EXPECT_FALSE(decodeControlRequest(shortRec, error));
-    EXPECT_FALSE(error.empty());
-
-    auto rec = controlRecord(0xC0, 1, 0, 0, 16, 1);
-    putLe16(rec, Rec::kLength, 17);  // one byte past the end
-    EXPECT_FALSE(decodeControlRequest(rec, error));
-    putLe16(rec, Rec::kLength, 16);
-    putLe32(rec, Rec::kBufferOffset, 10);  // data area over the header
-    EXPECT_FALSE(decodeControlRequest(rec, error));
-    putLe32(rec, Rec::kBufferOffset, 0xFFFFFFF0);  // wraps when added
-    EXPECT_FALSE(decodeControlRequest(rec, error));
-    putLe32(rec, Rec::kBufferOffset, 38);
-    EXPECT_TRUE(decodeControlRequest(rec, error));
-}
-
-TEST(StreamRequest, TakesEndpointAndDirectionFromHeader) {
-    auto rec = makeRequestRecord(0);
-    std::string error;
-    EXPECT_FALSE(decodeStreamRequest(rec, 64, error)) << "fresh record has endpoint 0xFF";
-    rec[Rec::kEndpoint] = 0x84;
-    putLe32(rec, Rec::kTimeout, 5);
-    const auto in = decodeStreamRequest(rec, 512, error);
+    auto bulk = makeRequestRecord(0);
+    bulk[Rec::kEndpoint] = 0x05;
+    putLe32(bulk, Rec::kTimeout, 0xFFFFFFFF);
+    const std::vector<uint8_t> data{1, 2, 3};
+    const auto out = buildStreamTransfer(Ioctl::kBulkTransfer, bulk, data, error);
+    ASSERT_TRUE(out) << error;
+    EXPECT_FALSE(out->isoch);
+    EXPECT_EQ(out->buffer, data);
+    EXPECT_EQ(out->timeoutMs, 0xFFFFFFFFu) << "saturated";
+    bulk[Rec::kEndpoint] = 0x84;
+    const auto in = buildStreamTransfer(Ioctl::kBulkTransfer, bulk, data, error);
     ASSERT_TRUE(in) << error;
-    EXPECT_TRUE(in->in());
-    EXPECT_EQ(in->length, 512u);
-    EXPECT_EQ(in->timeoutMs, 5000u);
-    rec[Rec::kEndpoint] = 0x05;
-    const auto out = decodeStreamRequest(rec, 0, error);
-    ASSERT_TRUE(out);
-    EXPECT_FALSE(out->in());
-    rec[Rec::kEndpoint] = 0x00;
-    EXPECT_FALSE(decodeStreamRequest(rec, 8, error));
-    rec[Rec::kEndpoint] = 0x80;
-    EXPECT_FALSE(decodeStreamRequest(rec, 8, error));
-    rec[Rec::kEndpoint] = 0x84;
-    EXPECT_FALSE(decodeStreamRequest(rec, size_t{1} << 31, error));
-    EXPECT_FALSE(decodeStreamRequest(std::vector<uint8_t>(20, 0x84), 8, error));
-}
+    EXPECT_EQ(in->buffer, (std::vector<uint8_t>{0, 0, 0}));
+    const auto empty = buildStreamTransfer(Ioctl::kBulkTransfer, bulk, {}, error);
+    ASSERT_TRUE(empty) << error;
+    EXPECT_EQ(empty->buffer.size(), 1u) << "libusb needs a real pointer";
 
-TEST(IsochRequest, ChecksThePacketList) {
-    auto rec = makeRequestRecord(4 * Rec::kIsoPacketSize);
-    rec[Rec::kEndpoint] = 0x83;
-    putLe32(rec, Rec::kIsoPacketOffset, 38);
-    putLe32(rec, Rec::kIsoPacketLength, 4 * Rec::kIsoPacketSize);
-    std::string error;
-    const auto r = decodeIsochRequest(rec, 4096, error);
-    ASSERT_TRUE(r) << error;
-    EXPECT_EQ(r->packetCount, 4u);
-    EXPECT_EQ(r->packetListOffset, 38u);
-    EXPECT_EQ(r->stream.endpoint, 0x83);
-
-    putLe32(rec, Rec::kIsoPacketLength, 33);  // not whole packets
-    EXPECT_FALSE(decodeIsochRequest(rec, 4096, error));
-    putLe32(rec, Rec::kIsoPacketLength, 0);
-    EXPECT_FALSE(decodeIsochRequest(rec, 4096, error));
-    putLe32(rec, Rec::kIsoPacketLength, 5 * Rec::kIsoPacketSize);  // past the record
-    EXPECT_FALSE(decodeIsochRequest(rec, 4096, error));
-    putLe32(rec, Rec::kIsoPacketLength, 8);
-    putLe32(rec, Rec::kIsoPacketOffset, 0xFFFFFFFC);
-    EXPECT_FALSE(decodeIsochRequest(rec, 4096, error));
-
-    auto big = makeRequestRecord((kMaxIsoPackets + 1) * Rec::kIsoPacketSize);
-    big[Rec::kEndpoint] = 0x83;
-    putLe32(big, Rec::kIsoPacketOffset, 38);
-    putLe32(big, Rec::kIsoPacketLength, (kMaxIsoPackets + 1) * Rec::kIsoPacketSize);
-    EXPECT_FALSE(decodeIsochRequest(big, 4096, error));
+    auto iso = makeRequestRecord(2 * Rec::kIsoPacketSize);
+    iso[Rec::kEndpoint] = 0x83;
+    putLe32(iso, Rec::kIsoPacketOffset, 38);
+    putLe32(iso, Rec::kIsoPacketLength, 2 * Rec::kIsoPacketSize);
+    putLe32(iso, Rec::kBufferOffset, 0);
+    const auto i = buildStreamTransfer(Ioctl::kIsochTransfer, iso, data, error);
+    ASSERT_TRUE(i) << error;
+    EXPECT_TRUE(i->isoch);
+    EXPECT_EQ(i->packetCount, 2u);
+    EXPECT_EQ(i->packetListOffset, 38u);
+    EXPECT_FALSE(buildStreamTransfer(Ioctl::kAbortPipe, bulk, data, error));
 }
 
 TEST(IsochRequest, PacketLengthsCoverTheBuffer) {
@@ -128,18 +76,6 @@ TEST(IsochRequest, ServiceIntervalBytesFromDescriptors) {
     EXPECT_EQ(isoServiceIntervalBytes(1024, true, 15, 2), 1024u * 16 * 3);
     EXPECT_EQ(isoServiceIntervalBytes(1024, true, 0, 0), 1024u);
     EXPECT_EQ(isoServiceIntervalBytes(0xFFFF, true, 0, 0), 0x7FFu);
-}
-
-TEST(AbortRequest, NeedsOneByte) {
-    EXPECT_FALSE(decodeAbortRequest({}));
-    const std::vector<uint8_t> in{0x84};
-    EXPECT_EQ(decodeAbortRequest(in), 0x84);
-}
-
-TEST(RecordTimeout, SecondsToMillisecondsSaturated) {
-    EXPECT_EQ(recordTimeoutMs(0), 0u);
-    EXPECT_EQ(recordTimeoutMs(1), 1000u);
-    EXPECT_EQ(recordTimeoutMs(0xFFFFFFFF), 0xFFFFFFFFu);
 }
 
 TEST(DriverStatus, MapsLibusbOutcomes) {

@@ -12,6 +12,9 @@ class ListedDevices : public CaptureDeviceSource {
     std::vector<CaptureDevice> video;
     std::vector<CaptureDevice> audioCaptureDevices() override { return audio; }
     std::vector<CaptureDevice> videoCaptureDevices() override { return video; }
+    std::unique_ptr<UvcPropertySource> openUvcProperties(const CaptureDevice&) override {
+        return nullptr;
+    }
 };
 
 CaptureDevice device(const std::string& name, const std::string& location, bool software,

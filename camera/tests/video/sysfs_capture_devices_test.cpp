@@ -219,5 +219,26 @@ TEST(FindCaptureDevice, MatchesTheCameraLocationExactly) {
     EXPECT_FALSE(findCaptureDevice(source, ""));
 }
 
+TEST(SysfsCaptureDevices, OpensV4l2PropertiesOfDeviceNodesOnly) {
+    SysfsTree t;
+    buildSystem(t);
+    SysfsCaptureDevices source(t.roots());
+    const auto cam = findCaptureDevice(source, "2-1.4");
+    ASSERT_TRUE(cam);
+    // The node in the temporary tree is no V4L2 device: a source without property sets.
+    const auto uvc = source.openUvcProperties(*cam);
+    ASSERT_TRUE(uvc);
+    EXPECT_EQ(uvc->cameraControl(), nullptr);
+    EXPECT_EQ(uvc->procAmp(), nullptr);
+
+    // A link that is no device path belongs to another source; audio has no properties.
+    CaptureDevice other = *cam;
+    other.symbolicLink = "sim-video:2-1.4";
+    EXPECT_EQ(source.openUvcProperties(other), nullptr);
+    const auto audio = source.audioCaptureDevices();
+    ASSERT_FALSE(audio.empty());
+    EXPECT_EQ(source.openUvcProperties(audio[0]), nullptr);
+}
+
 }  // namespace
 }  // namespace TVR

@@ -28,6 +28,8 @@ public:
 
     std::vector<CaptureDevice> audioCaptureDevices() override;
     std::vector<CaptureDevice> videoCaptureDevices() override;
+    // The simulated properties of the camera behind one of this source's video devices.
+    std::unique_ptr<UvcPropertySource> openUvcProperties(const CaptureDevice& device) override;
 
 private:
     std::vector<CaptureDevice> list(CaptureKind kind);

@@ -1,6 +1,9 @@
 #include "sim_capture_devices.h"
 
+#include <string_view>
+
 #include "sim_driver.h"
+#include "sim_uvc_properties.h"
 
 namespace TVR {
 
@@ -15,6 +18,15 @@ std::vector<CaptureDevice> SimCaptureDevices::audioCaptureDevices() {
 
 std::vector<CaptureDevice> SimCaptureDevices::videoCaptureDevices() {
     return list(CaptureKind::Video);
+}
+
+std::unique_ptr<UvcPropertySource> SimCaptureDevices::openUvcProperties(
+    const CaptureDevice& device) {
+    if (device.kind != CaptureKind::Video) return nullptr;
+    const std::string_view link = device.symbolicLink;
+    const std::string_view prefix = kSimVideoLinkPrefix;
+    if (link.substr(0, prefix.size()) != prefix) return nullptr;
+    return SimUvcProperties::find(m_driver, std::string(link.substr(prefix.size())));
 }
 
 std::vector<CaptureDevice> SimCaptureDevices::list(CaptureKind kind) {

@@ -73,5 +73,30 @@ TEST(SimCaptureDevices, CameraFindsItsCaptureDeviceByLocation) {
     EXPECT_TRUE(findCaptureDevice(source, loc1));
 }
 
+TEST(SimCaptureDevices, OpensThePropertiesOfItsOwnDevicesOnly) {
+    Sim::SimDriver driver;
+    Sim::SimCameraConfig withMic;
+    withMic.audioName = "Brisco microphone";
+    const auto cam = driver.addCamera(withMic);
+    SimCaptureDevices source(driver);
+    const auto video = source.videoCaptureDevices();
+    ASSERT_EQ(video.size(), 1u);
+
+    const auto uvc = source.openUvcProperties(video[0]);
+    ASSERT_TRUE(uvc);
+    ASSERT_NE(uvc->procAmp(), nullptr);
+    EXPECT_TRUE(uvc->procAmp()->get(0));
+
+    // Its audio device, a V4L2 node at the same location and a gone camera have none.
+    EXPECT_EQ(source.openUvcProperties(source.audioCaptureDevices().at(0)), nullptr);
+    CaptureDevice node = video[0];
+    node.symbolicLink = "/dev/video0";
+    EXPECT_EQ(source.openUvcProperties(node), nullptr);
+    driver.unplug(cam);
+    EXPECT_EQ(source.openUvcProperties(video[0]), nullptr);
+    driver.plug(cam);
+    EXPECT_TRUE(source.openUvcProperties(video[0]));
+}
+
 }  // namespace
 }  // namespace TVR
