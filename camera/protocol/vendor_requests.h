@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "sensor_registers.h"
+
 namespace TVR {
 
 inline constexpr uint8_t kVendorWrite = 0x40;
@@ -84,18 +86,6 @@ inline constexpr uint8_t kTableDataHigh = 0xC3;
 inline constexpr uint8_t kColourMatrixBase = 0xD0;  // 9 pairs (fraction, integer) 0xD0-0xE1
 inline constexpr unsigned kColourMatrixEntries = 9;
 }  // namespace FpgaReg
-
-// Image sensor registers the host and the firmware both rely on (OmniVision chips).
-namespace SensorReg {
-inline constexpr uint16_t kStandby = 0x0100;
-inline constexpr uint16_t kMirrorFlip = 0x0101;
-inline constexpr uint16_t kSoftwareReset = 0x0103;  // bit 0
-inline constexpr uint16_t kGroupHold = 0x3208;
-inline constexpr uint16_t kChipIdHigh = 0x300A;
-inline constexpr uint16_t kChipIdLow = 0x300B;
-inline constexpr uint16_t kChipIdRevision = 0x300C;
-inline constexpr uint16_t kChipRevision = 0x302A;
-}  // namespace SensorReg
 
 // Legacy sensor register packets on bulk endpoints 0x04 (out) and 0x84 (in).
 inline constexpr uint8_t kEpSensorOut = 0x04;

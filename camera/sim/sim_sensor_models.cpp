@@ -13,8 +13,8 @@ using Defaults = std::initializer_list<std::pair<uint16_t, uint8_t>>;
 
 // Registers every OmniVision chip of the camera family keeps in the same place.
 const Defaults kCommon{
-    {SensorReg::kStandby, 0x01},  // the camera firmware leaves the sensor streaming
-    {SensorReg::kMirrorFlip, 0x00},
+    {SensorReg::kModeSelect, 0x01},  // the camera firmware leaves the sensor streaming
+    {SensorReg::kOrientation, 0x00},
     {SensorReg::kSoftwareReset, 0x00},
     {SensorReg::kGroupHold, 0x00},
     {0x3820, 0x00},

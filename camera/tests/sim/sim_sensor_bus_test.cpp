@@ -43,7 +43,7 @@ TEST(SimSensorModels, EachChipAnswersWithItsIdAndLayoutDefaults) {
             EXPECT_EQ(sensorRead(fw, r.wbGainHigh), 0x04);
         }
         EXPECT_NE(sensorRead(fw, 0x3501), 0) << "a nonzero exposure";
-        EXPECT_EQ(sensorRead(fw, SensorReg::kStandby), 0x01) << "streaming";
+        EXPECT_EQ(sensorRead(fw, SensorReg::kModeSelect), 0x01) << "streaming";
         // The chip ID cannot be written.
         ASSERT_TRUE(sensorWrite(fw, SensorReg::kChipIdHigh, 0x00));
         EXPECT_EQ(sensorRead(fw, SensorReg::kChipIdHigh), r.high);

@@ -1,6 +1,7 @@
 #pragma once
 
-// Register numbers of the OmniVision chips, shared by the chip classes.
+// Register numbers of the OmniVision image sensors: the chip classes write them and the
+// simulated sensor models answer them, so both take them from here.
 
 #include <cstdint>
 
@@ -11,6 +12,11 @@ inline constexpr uint16_t kOrientation = 0x0101;  // OV9714 family: bit 0 mirror
 inline constexpr uint16_t kModeStatus = 0x0102;
 inline constexpr uint16_t kSoftwareReset = 0x0103;
 inline constexpr uint16_t kSystemControl = 0x3002;
+inline constexpr uint16_t kChipIdHigh = 0x300A;
+inline constexpr uint16_t kChipIdLow = 0x300B;
+inline constexpr uint16_t kChipIdRevision = 0x300C;
+inline constexpr uint16_t kChipRevision = 0x302A;
+inline constexpr uint16_t kGroupHold = 0x3208;
 inline constexpr uint16_t kExposureHigh = 0x3500;
 inline constexpr uint16_t kExposureMid = 0x3501;
 inline constexpr uint16_t kExposureLow = 0x3502;
