@@ -33,25 +33,25 @@ bool OV10823::sensorSwitch(int n, int value) {
     const bool on = value != 0;
     const bool read = value == -1;
     switch (n) {
-        case 0:
+        case kSwitchStandby:
             if (read) return !readBit(SensorReg::kModeSelect, 0);
             m_sensor.readRegister(SensorReg::kModeStatus);
             writeBitMasked(SensorReg::kModeSelect, 0, !on);
             return on;
-        case 1:
+        case kSwitchMirror:
             if (read) {
                 return (m_sensor.readRegister(SensorReg::kFormat2) & kMirrorBits) == kMirrorBits;
             }
             m_sensor.writeRegister(SensorReg::kFormat2, on ? kMirrorBits : 0, kMirrorBits);
             return on;
-        case 2:
+        case kSwitchFlip:
             return switchBitMasked(SensorReg::kFormat1, 2, value);
-        case 3:
+        case kSwitchManualWb:
             return switchBitMasked(SensorReg::kIspControl1, 1, value);
-        case 4:
-        case 5:
+        case kSwitchManualGain:
+        case kSwitchManualExposure:
             return true;
-        case 6:
+        case kSwitchTestPatternSeed:
             return false;
         default:
             return IImgSensorChip::sensorSwitch(n, value);
@@ -101,18 +101,18 @@ void OV10823::groupHoldEnd(int group, int launchMode) { groupHoldEndAt(group, la
 
 SensorRegisterLayout OV10823::registerLayout(int n) const {
     switch (n) {
-        case 0:
+        case kValueWbGainR:
             return {12, {0x5056, 0x5057}};
-        case 1:
+        case kValueWbGainG:
             return {12, {0x5058, 0x5059}};
-        case 2:
+        case kValueWbGainB:
             return {12, {0x505A, 0x505B}};
-        case 3:
+        case kValueGlobalGain:
             return {11, {SensorReg::kGainHigh, SensorReg::kGainLow}};
-        case 4:
+        case kValueExposure:
             return {20,
                     {SensorReg::kExposureHigh, SensorReg::kExposureMid, SensorReg::kExposureLow}};
-        case 5:
+        case kValueBlackLevel:
             return {11, {SensorReg::kBlackLevelOv10823, SensorReg::kBlackLevelOv10823 + 1}};
         default:
             return {};

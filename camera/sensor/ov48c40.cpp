@@ -59,19 +59,19 @@ bool OV48C40::action(int n) {
 
 bool OV48C40::sensorSwitch(int n, int value) {
     switch (n) {
-        case 0:
+        case kSwitchStandby:
             return standbySwitch(value);
-        case 1:
+        case kSwitchMirror:
             return switchBitRmw(SensorReg::kFormat2, 2, value);
-        case 2:
+        case kSwitchFlip:
             return switchBitRmw(SensorReg::kFormat1, 2, value);
-        case 3:
+        case kSwitchManualWb:
             return switchBitRmw(SensorReg::kIspControl0, 4, value);
-        case 4:
+        case kSwitchManualGain:
             return switchBitRmw(SensorReg::kManualControl, 7, value);
-        case 5:
+        case kSwitchManualExposure:
             return switchBitRmw(SensorReg::kManualControl, 3, value);
-        case 6:
+        case kSwitchTestPatternSeed:
             return switchBitMasked(SensorReg::kTestPatternSeed, 4, value);
         default:
             return IImgSensorChip::sensorSwitch(n, value);
@@ -132,18 +132,18 @@ void OV48C40::groupHoldEnd(int group, int launchMode) {
 
 SensorRegisterLayout OV48C40::registerLayout(int n) const {
     switch (n) {
-        case 0:
+        case kValueWbGainR:
             return gainPair(kBanks[0], kRedPair);
-        case 1:
+        case kValueWbGainG:
             return gainPair(kBanks[0], kGreenPairA);
-        case 2:
+        case kValueWbGainB:
             return gainPair(kBanks[0], kBluePair);
-        case 3:
+        case kValueGlobalGain:
             return {11, {SensorReg::kGainSplitHigh, SensorReg::kGainSplitLow}};
-        case 4:
+        case kValueExposure:
             return {20,
                     {SensorReg::kExposureHigh, SensorReg::kExposureMid, SensorReg::kExposureLow}};
-        case 5:
+        case kValueBlackLevel:
             return {10, {SensorReg::kBlackLevelOv48c40, SensorReg::kBlackLevelOv48c40 + 1}};
         default:
             return {};

@@ -38,17 +38,17 @@ bool OV9714::action(int n) {
 
 bool OV9714::sensorSwitch(int n, int value) {
     switch (n) {
-        case 0:
+        case kSwitchStandby:
             return standbySwitch(value);
-        case 1:
-        case 2:
+        case kSwitchMirror:
+        case kSwitchFlip:
             return switchBitRmw(SensorReg::kOrientation, n == 1 ? 0 : 1, value);
-        case 3:
+        case kSwitchManualWb:
             return switchBitRmw(SensorReg::kIspControl0, 4, value);
-        case 4:
-        case 5:
+        case kSwitchManualGain:
+        case kSwitchManualExposure:
             return switchBitRmw(SensorReg::kManualControl, n == 4 ? 1 : 0, value);
-        case 6:
+        case kSwitchTestPatternSeed:
             return switchBitMasked(SensorReg::kTestPatternSeed, 4, value);
         default:
             return IImgSensorChip::sensorSwitch(n, value);
@@ -65,20 +65,20 @@ void OV9714::groupHoldEnd(int group, int launchMode) { groupHoldEndAt(group, lau
 
 SensorRegisterLayout OV9714::registerLayout(int n) const {
     switch (n) {
-        case 0:
+        case kValueWbGainR:
             return {12, {0x5004, 0x5005}};
-        case 1:
+        case kValueWbGainG:
             return {12, {0x5006, 0x5007}};
-        case 2:
+        case kValueWbGainB:
             return {12, {0x5008, 0x5009}};
-        case 3:
+        case kValueGlobalGain:
             return {10, {SensorReg::kGainHigh, SensorReg::kGainLow}};
-        case 4:
+        case kValueExposure:
             return {20,
                     {SensorReg::kExposureHigh, SensorReg::kExposureMid, SensorReg::kExposureLow}};
-        case 5:
+        case kValueBlackLevel:
             return {16, {SensorReg::kBlackLevelOv9714, SensorReg::kBlackLevelOv9714 + 1}};
-        case 6:
+        case kValueTestPatternSeed:
             return {4, {SensorReg::kTestPatternSeed}};
         default:
             return {};
