@@ -116,17 +116,24 @@ TEST(LibusbOverVhci, OldFirmwareReachesTheSensorThroughEndpoint4) {
     EXPECT_GT(in, 0u);
 }
 
+// Opens the attached camera through libusb and makes its next request stall.
+std::unique_ptr<UsbDriverHandle> openWithNextRequestStalled(KernelCamera& k,
+                                                            Libusb::LibusbDriver& usb) {
+    const std::string path = waitForPath(usb);
+    if (path.empty()) return nullptr;
+    auto h = usb.open(path);
+    Sim::SimFaults f;
+    f.stallNext = 1;
+    k.cam->setFaults(f);
+    return h;
+}
+
 TEST(LibusbOverVhci, StalledRequestIsAbortedWithinItsTimeOut) {
     KernelCamera k;
     ASSERT_TRUE(k.attached()) << k.error;
     Libusb::LibusbDriver usb;
-    const std::string path = waitForPath(usb);
-    ASSERT_FALSE(path.empty());
-    auto h = usb.open(path);
+    auto h = openWithNextRequestStalled(k, usb);
     ASSERT_TRUE(h);
-    Sim::SimFaults f;
-    f.stallNext = 1;
-    k.cam->setFaults(f);
 
     auto rec = makeControlRecord(kVendorRead, VR_FX3_VERSION, 0, 0, 4, 1);
     UsbOverlapped ov;
@@ -177,13 +184,8 @@ TEST(LibusbOverVhci, UnplugDuringATransferFailsIt) {
     KernelCamera k;
     ASSERT_TRUE(k.attached()) << k.error;
     Libusb::LibusbDriver usb;
-    const std::string path = waitForPath(usb);
-    ASSERT_FALSE(path.empty());
-    auto h = usb.open(path);
+    auto h = openWithNextRequestStalled(k, usb);
     ASSERT_TRUE(h);
-    Sim::SimFaults f;
-    f.stallNext = 1;
-    k.cam->setFaults(f);
     auto rec = makeRequestRecord(0);
     RequestHeader hdr;
     decodeRequestHeader(rec, hdr);
