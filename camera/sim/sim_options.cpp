@@ -253,6 +253,10 @@ std::unique_ptr<SimDriver> simDriverFromOptions(const std::string& simOptions,
                                                 std::string& error) {
     SimSetup setup;
     if (!parseSimOptions(simOptions, extraKeys, setup, error)) return nullptr;
+    return simDriverFromSetup(std::move(setup));
+}
+
+std::unique_ptr<SimDriver> simDriverFromSetup(SimSetup setup) {
     auto driver = std::make_unique<SimDriver>();
     // A camera without a program in its flash is found running the boot loader.
     if (!setup.upgrade.flashValid) setup.camera.productId = kBootLoaderProductId;

@@ -58,6 +58,9 @@ bool parseSimOptions(const std::string& simOptions, std::span<const SimOptionKey
 std::unique_ptr<SimDriver> simDriverFromOptions(const std::string& simOptions,
                                                 std::span<const SimOptionKey> extraKeys,
                                                 std::string& error);
+// The cameras of a parsed setup, each with its faults, firmware, upgrade side and extension
+// steps.
+std::unique_ptr<SimDriver> simDriverFromSetup(SimSetup setup);
 // The driver described by the TAVRO_SIM environment variable (one camera when it is unset).
 std::unique_ptr<SimDriver> simDriverFromEnvironment(std::span<const SimOptionKey> extraKeys,
                                                     std::string& error);

@@ -48,13 +48,8 @@ struct Expected {
 
 TEST(CliOutputFile, AFileTheUserMayNotWriteIsRefusedAndKept) {
     TestSupport::TempFolder dir;
-    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read |
-                                    fs::perms::group_exec | fs::perms::others_read |
-                                    fs::perms::others_exec);
     // The user's own folder: only the files say no.
-    const fs::path mine = dir.path() / "mine";
-    fs::create_directory(mine);
-    TestSupport::giveToUnprivileged(mine.string());
+    const fs::path mine = TestSupport::unprivilegedFolderIn(dir.path());
     const std::string settings = (mine / "p.qcf").string();
     const std::string image = (mine / "fw.img").string();
     for (const std::string& file : {settings, image}) {

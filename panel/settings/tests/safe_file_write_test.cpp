@@ -192,13 +192,8 @@ TEST(SafeFileWrite, PipesDevicesAndStandardOutputAreWrittenDirectly) {
 
 TEST(SafeFileWrite, WhatTheUserMayNotWriteIsRefusedAndAReadOnlyFolderIsWrittenInPlace) {
     TestSupport::TempFolder dir;
-    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read |
-                                    fs::perms::group_exec | fs::perms::others_read |
-                                    fs::perms::others_exec);
     // The user's own folder, where a rename would succeed.
-    const fs::path mine = dir.path() / "mine";
-    fs::create_directory(mine);
-    giveToUnprivileged(mine.string());
+    const fs::path mine = TestSupport::unprivilegedFolderIn(dir.path());
     const std::string locked = (mine / "locked.qcf").string();
     writeBytes(locked, "keep");
     giveToUnprivileged(locked);

@@ -104,4 +104,14 @@ std::string PipeReader::readAll() {
     return text;
 }
 
+std::filesystem::path unprivilegedFolderIn(const std::filesystem::path& parent) {
+    namespace fs = std::filesystem;
+    fs::permissions(parent, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec);
+    const fs::path mine = parent / "mine";
+    fs::create_directory(mine);
+    giveToUnprivileged(mine.string());
+    return mine;
+}
+
 }  // namespace TVR::TestSupport

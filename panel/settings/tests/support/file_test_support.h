@@ -28,6 +28,8 @@ struct TestUser {
 TestUser unprivilegedUser();
 // Hands `path` to that user (nothing changes when the tests do not run as root).
 void giveToUnprivileged(const std::string& path);
+// A folder "mine" in `parent` that belongs to that user; `parent` becomes readable by all.
+std::filesystem::path unprivilegedFolderIn(const std::filesystem::path& parent);
 // Runs `body` in a forked child as that user; what it returned, or nullopt when the child
 // could not change user or did not finish.
 std::optional<std::string> runUnprivileged(const std::function<std::string()>& body);
