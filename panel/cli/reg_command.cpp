@@ -2,7 +2,6 @@
 
 #include <fmt/format.h>
 
-#include "preferences.h"
 #include "sensor/img_sensor.h"
 
 namespace TVR::Cli {
@@ -78,9 +77,7 @@ std::optional<uint32_t> parseRegisterNumber(std::string_view text, uint32_t maxi
         value = value * static_cast<uint64_t>(radix) + static_cast<uint64_t>(d);
         if (value > maximum) return std::nullopt;
     }
-    // The consoles' own reading of the text, which the checks above make exact.
-    const auto parsed = static_cast<uint32_t>(parseConsoleNumber(text, 10));
-    return parsed == value ? std::optional<uint32_t>(parsed) : std::nullopt;
+    return static_cast<uint32_t>(value);
 }
 
 int runReg(const std::vector<std::string>& args, const CameraChoice& camera, std::ostream& out,
