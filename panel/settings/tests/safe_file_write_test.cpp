@@ -20,12 +20,12 @@ namespace TVR {
 namespace {
 
 namespace fs = std::filesystem;
+using TestSupport::entriesIn;
 using TestSupport::giveToUnprivileged;
 using TestSupport::PipeReader;
-using TestSupport::entriesIn;
 using TestSupport::readBytes;
-using TestSupport::statOf;
 using TestSupport::runUnprivileged;
+using TestSupport::statOf;
 using TestSupport::unprivilegedUser;
 using TestSupport::writeBytes;
 
