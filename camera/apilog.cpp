@@ -92,11 +92,6 @@ std::string formatPrintf(const char* format, va_list args) {
 
 ApiLog::ApiLog(Clock clock) : m_clock(std::move(clock)) { m_api.items.reserve(kInitialRoom); }
 
-ApiLog& ApiLog::instance() {
-    static ApiLog log;
-    return log;
-}
-
 uint64_t ApiLog::now() const { return m_clock ? m_clock() : monotonicNs(); }
 
 void ApiLog::setLogging(bool on) {

@@ -7,6 +7,9 @@
 //
 // Indices are serial numbers that are never reused, so an operation that completes after its
 // record was cleared finds nothing instead of overwriting a newer record.
+//
+// A program makes one log at start-up and hands it to everything that records (the camera
+// objects, the settings store, batches, the firmware upgrade); tests give each case its own.
 
 #include <array>
 #include <cstdarg>
@@ -92,9 +95,6 @@ public:
     explicit ApiLog(Clock clock = {});
     ApiLog(const ApiLog&) = delete;
     ApiLog& operator=(const ApiLog&) = delete;
-
-    // The process-wide log the camera layer writes to.
-    static ApiLog& instance();
 
     // Turning logging off clears the API records.
     void setLogging(bool on);

@@ -7,10 +7,11 @@
 #include <cstring>
 
 #include "apilog.h"
-#include "control_ep.h"
-#include "usb_device.h"
-#include "usb_ep.h"
-#include "vendor_requests.h"
+#include "protocol/fx3_channels.h"
+#include "protocol/vendor_requests.h"
+#include "usb/control_ep.h"
+#include "usb/usb_device.h"
+#include "usb/usb_ep.h"
 
 namespace TVR {
 
@@ -40,6 +41,11 @@ uint16_t hi16(uint32_t v) { return static_cast<uint16_t>(v >> 16); }
 uint8_t lowByte(int v) { return static_cast<uint8_t>(static_cast<unsigned>(v) & 0xFF); }
 uint8_t highByte(int v) { return static_cast<uint8_t>((static_cast<unsigned>(v) >> 8) & 0xFF); }
 
+// The low register of an LED channel's (low, high) pair.
+uint8_t ledLowRegister(int channel) {
+    return static_cast<uint8_t>(FpgaReg::kLedRedLow + 2 * (channel - Fx3Channel::kLedRed));
+}
+
 // Requests after which the FPGA's select registers may hold anything: block transfers (the
 // firmware selects entries itself) and restarts of the FPGA or the FX3.
 bool movesTableSelect(uint8_t code) {
@@ -49,12 +55,12 @@ bool movesTableSelect(uint8_t code) {
 
 }  // namespace
 
-FX3::FX3(UsbDriver& driver, bool openFirst, uint32_t controlTimeoutMs)
+FX3::FX3(UsbDriver& driver, ApiLog& log, bool openFirst, uint32_t controlTimeoutMs)
     : m_driver(driver),
+      m_log(log),
       m_versionFx3(std::make_unique<VersionInfoFX3>()),
       m_versionFpga(std::make_unique<VersionInfoFPGA>()) {
-    UsbEP::setDefaultTimeout(controlTimeoutMs);
-    m_device = std::make_unique<UsbDevice>(driver, kCyUsbDriverGuid, openFirst);
+    m_device = std::make_unique<UsbDevice>(driver, kCyUsbDriverGuid, openFirst, controlTimeoutMs);
 }
 
 FX3::~FX3() {
@@ -109,8 +115,7 @@ std::string FX3::devicePath(uint8_t index) {
 
 bool FX3::vendorRequest(uint8_t code, bool write, uint16_t value, uint16_t index,
                         std::span<uint8_t> readBuffer, std::span<const uint8_t> writeData) {
-    ApiLog& log = ApiLog::instance();
-    const size_t record = log.recordVendorRequest(write, code, value, index);
+    const size_t record = m_log.recordVendorRequest(write, code, value, index);
     // A failed read must not hand stale bytes to a caller that ignores the result.
     if (!write) std::fill(readBuffer.begin(), readBuffer.end(), uint8_t{0});
     bool ok = false;
@@ -126,12 +131,12 @@ bool FX3::vendorRequest(uint8_t code, bool write, uint16_t value, uint16_t index
     if (write && code == VR_FPGA_REG && index == FpgaReg::kTableSelectLow) m_selectLow = -1;
     if (movesTableSelect(code)) clearTableSelectCache();
     if (!ok) countFailedRequest();
-    log.setResult(record, ok);
+    m_log.setResult(record, ok);
     if (!write) {
-        log.setReadData(record,
-                        readBuffer.first(std::min<size_t>(kMaxLogBytes, readBuffer.size())));
+        m_log.setReadData(record,
+                          readBuffer.first(std::min<size_t>(kMaxLogBytes, readBuffer.size())));
     }
-    log.finish(record);
+    m_log.finish(record);
     return ok;
 }
 
@@ -256,15 +261,15 @@ void FX3::dpcCalibrate(int threshold) {
 
 bool FX3::cameraValueAvailable(int channel) const {
     switch (channel) {
-        case 0:
+        case Fx3Channel::kFakeRawVideo:
             return fx3Build(kFx3RawVideo) && fpgaBuild(kFpgaRawVideo);
-        case 1:
+        case Fx3Channel::kFan:
             return fpgaBuild(kFpgaChannel1);
-        case 2:
+        case Fx3Channel::kSdiOutput:
             return fx3Build(kFx3ParamBA) && fpgaBuild(kFpgaParamBA);
-        case 8:
-        case 9:
-        case 13:
+        case Fx3Channel::kNrChroma:
+        case Fx3Channel::kNrLuma:
+        case Fx3Channel::kUnsupported:
             return false;
         default:
             return true;
@@ -293,7 +298,7 @@ ChannelValue FX3::readWord(uint8_t code) {
 }
 
 ChannelValue FX3::getCameraValue(int channel) {
-    if (channel < 0 || channel >= kValueChannels) return {0, kStatusTransferFailed};
+    if (channel < 0 || channel >= Fx3Channel::kCount) return {0, kStatusTransferFailed};
     if (!cameraValueAvailable(channel)) return {0, kStatusNotSupported};
     uint8_t b = 0;
     auto single = [&](uint8_t code) -> ChannelValue {
@@ -306,27 +311,27 @@ ChannelValue FX3::getCameraValue(int channel) {
         return {*v, kStatusDone};
     };
     switch (channel) {
-        case 0:
+        case Fx3Channel::kFakeRawVideo:
             return single(VR_RAW_VIDEO);
-        case 1: {
+        case Fx3Channel::kFan: {
             const auto v = readFpgaReg(FpgaReg::kControl);
             return {v ? ((*v >> FpgaReg::kControlChannel1Bit) & 1) : 0, kStatusDone};
         }
-        case 2:
+        case Fx3Channel::kSdiOutput:
             return single(VR_PARAM_BA);
-        case 3:
+        case Fx3Channel::kDpcThreshold:
             return readFpgaPair(FpgaReg::kDpcThresholdLow, FpgaReg::kDpcThresholdHigh);
-        case 4:
+        case Fx3Channel::kDpcPixelCount:
             return readFpgaPair(FpgaReg::kDpcCountLow, FpgaReg::kDpcCountHigh);
-        case 5:
-        case 6:
-        case 7:
-            return reg(static_cast<uint8_t>(FpgaReg::kChannel5Low + 2 * (channel - 5)));
-        case 10:
+        case Fx3Channel::kLedRed:
+        case Fx3Channel::kLedGreen:
+        case Fx3Channel::kLedBlue:
+            return reg(ledLowRegister(channel));
+        case Fx3Channel::kAeSetpoint:
             return single(VR_AE_SETPOINT);
-        case 11:
+        case Fx3Channel::kAwbSetpoint:
             return readWord(VR_AWB_SETPOINT);
-        case 12:
+        case Fx3Channel::kAutoFunctionInterval:
             return readWord(VR_AFN_PERIOD);
         default:
             return {0, kStatusNotSupported};
@@ -336,31 +341,31 @@ ChannelValue FX3::getCameraValue(int channel) {
 int FX3::setCameraValue(int channel, int value) {
     auto status = [](bool ok) { return ok ? kStatusDone : kStatusTransferFailed; };
     switch (channel) {
-        case 0:
+        case Fx3Channel::kFakeRawVideo:
             return status(vendorRequest(VR_RAW_VIDEO, true, lowByte(value), 0));
-        case 1:
+        case Fx3Channel::kFan:
             return setFpgaControlBit(FpgaReg::kControlChannel1Bit, value != 0);
-        case 2:
+        case Fx3Channel::kSdiOutput:
             return status(vendorRequest(VR_PARAM_BA, true, lowByte(value), 0));
-        case 3:
+        case Fx3Channel::kDpcThreshold:
             return writeFpgaPair(FpgaReg::kDpcThresholdLow, FpgaReg::kDpcThresholdHigh, value);
-        case 4:
+        case Fx3Channel::kDpcPixelCount:
             return writeFpgaPair(FpgaReg::kDpcCountLow, FpgaReg::kDpcCountHigh, value);
-        case 5:
-        case 6:
-        case 7: {
-            const auto low = static_cast<uint8_t>(FpgaReg::kChannel5Low + 2 * (channel - 5));
+        case Fx3Channel::kLedRed:
+        case Fx3Channel::kLedGreen:
+        case Fx3Channel::kLedBlue: {
+            const uint8_t low = ledLowRegister(channel);
             return writeFpgaPair(low, static_cast<uint8_t>(low + 1), value);
         }
-        case 8:
-            return status(writeFpgaReg(FpgaReg::kChannel8, lowByte(value)));
-        case 9:
-            return status(writeFpgaReg(FpgaReg::kChannel9, lowByte(value)));
-        case 10:
+        case Fx3Channel::kNrChroma:
+            return status(writeFpgaReg(FpgaReg::kNoiseReductionChroma, lowByte(value)));
+        case Fx3Channel::kNrLuma:
+            return status(writeFpgaReg(FpgaReg::kNoiseReductionLuma, lowByte(value)));
+        case Fx3Channel::kAeSetpoint:
             return status(vendorRequest(VR_AE_SETPOINT, true, lowByte(value), 0));
-        case 11:
+        case Fx3Channel::kAwbSetpoint:
             return status(vendorRequest(VR_AWB_SETPOINT, true, static_cast<uint16_t>(value), 0));
-        case 12:
+        case Fx3Channel::kAutoFunctionInterval:
             return status(vendorRequest(VR_AFN_PERIOD, true, static_cast<uint16_t>(value), 0));
         default:
             return kStatusNotSupported;
@@ -368,18 +373,19 @@ int FX3::setCameraValue(int channel, int value) {
 }
 
 bool FX3::cameraRealAvailable(int channel) const {
-    return channel == 1 || (channel == 0 && fx3Build(kFx3Real0));
+    return channel == Fx3RealChannel::kFpgaTemperature ||
+           (channel == Fx3RealChannel::kVideoFrameRate && fx3Build(kFx3Real0));
 }
 
 ChannelReal FX3::getCameraReal(int channel) {
     uint16_t index = 0;
     uint8_t code = 0;
-    if (channel == 0) {
-        if (!cameraRealAvailable(0)) return {0, kStatusNotSupported};
+    if (channel == Fx3RealChannel::kVideoFrameRate) {
+        if (!cameraRealAvailable(channel)) return {0, kStatusNotSupported};
         code = VR_REAL0;
-    } else if (channel == 1) {
+    } else if (channel == Fx3RealChannel::kFpgaTemperature) {
         code = VR_REAL1;
-        index = 1;
+        index = static_cast<uint16_t>(channel);  // wIndex carries the channel number
     } else {
         return {0, kStatusTransferFailed};
     }
@@ -390,7 +396,7 @@ ChannelReal FX3::getCameraReal(int channel) {
 }
 
 int FX3::setCameraReal(int channel, double value) {
-    if (channel != 0) return kStatusNotSupported;
+    if (channel != Fx3RealChannel::kVideoFrameRate) return kStatusNotSupported;
     const uint32_t bits = std::bit_cast<uint32_t>(static_cast<float>(value));
     const std::array<uint8_t, 4> b = {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
                                       static_cast<uint8_t>(bits >> 16),

@@ -2,7 +2,8 @@
 
 // The camera's command channel: vendor requests on the control endpoint, and the typed
 // operations built on them (camera value and real channels, FPGA registers, the colour matrix,
-// FPGA tables, boot loader, flash and reset). Every request is recorded in the API-call log.
+// FPGA tables, boot loader, flash and reset). Every request is recorded in the API-call log the
+// object was made with.
 //
 // An FX3 object may be called from several threads: single requests are serialised inside the
 // object, table transfers by one process-wide mutex. Callers keep multi-request sequences (a
@@ -20,10 +21,12 @@
 #include <string>
 #include <vector>
 
+#include "protocol/fx3_channels.h"
 #include "versioninfo.h"
 
 namespace TVR {
 
+class ApiLog;
 class UsbDriver;
 class UsbDevice;
 
@@ -44,9 +47,11 @@ struct ChannelReal {
     int status = kStatusDone;
 };
 
+// The time-out the panel and the command line give the camera's control requests.
+inline constexpr uint32_t kControlTimeoutMs = 50;
+
 class FX3 {
 public:
-    static constexpr int kValueChannels = 14;
     static constexpr int kColourMatrixSize = 9;
     static constexpr size_t kBootLoaderChunk = 2048;
     static constexpr size_t kSpiPage = 2048;
@@ -54,10 +59,11 @@ public:
     static constexpr int kMaxTableEntry = 0x0FFF;
     static constexpr int kTableKinds = 6;
 
-    // Makes controlTimeoutMs the process-wide default for endpoints created from now on, then
-    // opens device 0 when asked, so that device already carries it.
+    // Requests are recorded in `log`, which outlives the object. Every device this object opens
+    // gets controlTimeoutMs on its endpoints; other camera objects keep their own. Opens device 0
+    // when asked.
     // Thread: the owner, with no batch running.
-    FX3(UsbDriver& driver, bool openFirst, uint32_t controlTimeoutMs);
+    FX3(UsbDriver& driver, ApiLog& log, bool openFirst, uint32_t controlTimeoutMs);
     // Thread: the owner, with no batch running.
     virtual ~FX3();
     FX3(const FX3&) = delete;
@@ -138,6 +144,7 @@ public:
     // Thread: the work holder.
     void dpcCalibrate(int threshold);
 
+    // Channels are numbered as in Fx3Channel and Fx3RealChannel.
     // Thread: the work holder.
     bool cameraValueAvailable(int channel) const;
     // Thread: the work holder.
@@ -209,6 +216,9 @@ public:
     UsbDevice& device() { return *m_device; }
     // Thread: any.
     UsbDriver& driver() { return m_driver; }
+    // The log this camera's requests go to; whoever works on the camera records there too.
+    // Thread: any.
+    ApiLog& apiLog() const { return m_log; }
 
 protected:
     void countFailedRequest() { ++m_failedRequests; }
@@ -229,6 +239,7 @@ private:
     ChannelValue readWord(uint8_t code);
 
     UsbDriver& m_driver;
+    ApiLog& m_log;
     std::unique_ptr<UsbDevice> m_device;
     std::unique_ptr<VersionInfoFX3> m_versionFx3;
     std::unique_ptr<VersionInfoFPGA> m_versionFpga;

@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "fx3.h"
-#include "vendor_requests.h"
+#include "protocol/vendor_requests.h"
 
 namespace TVR {
 

@@ -4,9 +4,9 @@
 
 #include <fmt/format.h>
 
-#include "capture_device.h"
-#include "usb_device.h"
-#include "usb_driver.h"
+#include "usb/usb_device.h"
+#include "usb/usb_driver.h"
+#include "video/capture_device.h"
 
 namespace TVR::Devlink {
 
@@ -14,11 +14,16 @@ namespace {
 
 const char* sgr(Colour c) {
     switch (c) {
-        case Colour::Header: return "\x1b[96m";
-        case Colour::Name: return "\x1b[32m";
-        case Colour::Link: return "\x1b[36m";
-        case Colour::Location: return "\x1b[33m";
-        case Colour::Match: return "\x1b[95m";
+        case Colour::Header:
+            return "\x1b[96m";
+        case Colour::Name:
+            return "\x1b[32m";
+        case Colour::Link:
+            return "\x1b[36m";
+        case Colour::Location:
+            return "\x1b[33m";
+        case Colour::Match:
+            return "\x1b[95m";
     }
     return "";
 }

@@ -4,8 +4,8 @@
 #include <iostream>
 #include <string>
 
+#include "backend/usb_backend.h"
 #include "device_match.h"
-#include "usb_backend.h"
 
 namespace {
 

@@ -36,7 +36,7 @@ LatestRelease ReleaseClient::latestRelease(const VersionInfoBase& record, int re
     return parseLatestRelease(record.recordName(), reply.text);
 }
 
-InstallerCheck ReleaseClient::checkInstaller() const {
+InstallerCheck ReleaseClient::checkInstaller(ApiLog& log) const {
     InstallerCheck out;
     FetchResult reply = httpFetchText(m_server.url(kInstallerPath), kPanelAgent, false);
     if (!reply.ok()) {
@@ -45,7 +45,7 @@ InstallerCheck ReleaseClient::checkInstaller() const {
     }
     InstallerParse parsed = parseInstallerReply(reply.text);
     if (!parsed.error.empty()) {
-        ApiLog::instance().appendText(true, parsed.error);
+        log.appendText(true, parsed.error);
         out.error = std::move(parsed.error);
         return out;
     }

@@ -16,6 +16,8 @@
 
 namespace TVR {
 
+class ApiLog;
+
 struct InstallerCheck {
     InstallerInfo info;  // all zero when the server gave nothing usable
     std::string error;   // fetch or parse error, for the log; never a reason to stop
@@ -30,8 +32,8 @@ public:
     LatestRelease latestRelease(const VersionInfoBase& record, int releaseKind) const override;
 
     // The newest control-panel installer the server offers. A parse failure is also logged as
-    // an error message of the application log.
-    InstallerCheck checkInstaller() const;
+    // an error message of `log`.
+    InstallerCheck checkInstaller(ApiLog& log) const;
 
     // The release's image, exactly release.size bytes.
     DownloadResult download(const FirmwareRelease& release) const;

@@ -17,7 +17,7 @@
 #include "fx3.h"
 #include "fx3_loader.h"
 #include "http_fetch.h"
-#include "usb_device.h"
+#include "usb/usb_device.h"
 
 namespace TVR {
 namespace {
@@ -139,7 +139,7 @@ struct UpgradeJob::State {
     // One step log line: "... " leaves it open for its result.
     void log(std::string_view t, bool openEnded = false) {
         text(std::string(t) + (openEnded ? "... " : "\r\n"));
-        ApiLog::instance().appendText(false, "Firmware upgrade: " + std::string(t));
+        fx3.apiLog().appendText(false, "Firmware upgrade: " + std::string(t));
     }
     void progress(int percent) {
         std::lock_guard lock(observerMutex);
@@ -498,7 +498,8 @@ void UpgradeJob::State::reconnect() {
             std::unique_ptr<FX3> probe;
             {
                 std::lock_guard camera(cameraMutex);
-                probe = std::make_unique<FX3>(fx3.driver(), true, kReconnectOpenTimeoutMs);
+                probe = std::make_unique<FX3>(fx3.driver(), fx3.apiLog(), true,
+                                              kReconnectOpenTimeoutMs);
             }
             const uint8_t count = probe->deviceCount();
             for (uint8_t i = 0; i < count; ++i) {
@@ -564,7 +565,7 @@ UpgradeJob::~UpgradeJob() {
 void UpgradeJob::start() {
     State& s = *m_state;
     if (s.worker.joinable()) return;
-    ApiLog::instance().appendText(
+    s.fx3.apiLog().appendText(
         false, "Running firmware upgrade for " + std::string(upgradeTargetName(s.options.target)));
     {
         std::lock_guard lock(s.mutex);
@@ -599,7 +600,7 @@ bool UpgradeJob::requestClose(UpgradeQuestions& questions) {
     if (!questions.ask(std::string(kCancelTitle), std::string(kCancelQuestion), false)) {
         return false;
     }
-    ApiLog::instance().appendText(true, std::string(kAbortMessage));
+    m_state->fx3.apiLog().appendText(true, std::string(kAbortMessage));
     {
         std::lock_guard observer(m_state->observerMutex);
         if (!m_state->isAborted()) m_state->observer.logText(std::string(kAbortMessage) + "\r\n");

@@ -84,14 +84,15 @@ std::optional<DropRefusal> checkDroppedImage(const std::string& path, UpgradeTar
 class UpgradeJob {
 public:
     // Records the camera's device count and path for reconnecting. The FX3 object and the
-    // observer must outlive the job; the panel keeps away from the camera meanwhile.
+    // observer must outlive the job; the panel keeps away from the camera meanwhile. The job's
+    // messages go to the camera's own log (FX3::apiLog()).
     UpgradeJob(FX3& fx3, UpgradeOptions options, UpgradeObserver& observer);
     // Joins both threads; after an abort this waits for the worker's current request at most.
     ~UpgradeJob();
     UpgradeJob(const UpgradeJob&) = delete;
     UpgradeJob& operator=(const UpgradeJob&) = delete;
 
-    // Logs "Running firmware upgrade for ..." to the application log and starts both threads.
+    // Logs "Running firmware upgrade for ..." to the camera's log and starts both threads.
     void start();
     // True from start() until the procedure ended or was aborted.
     bool inProgress() const;

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "device_path.h"
 #include "fuzz_check.h"
+#include "libusb/device_path.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <span>
 #include <utility>
 
-#include "sim_camera.h"
-#include "sim_driver.h"
-#include "sim_firmware.h"
+#include "sim/sim_camera.h"
+#include "sim/sim_driver.h"
+#include "sim/sim_firmware.h"
 
 namespace TavroFuzz {
 

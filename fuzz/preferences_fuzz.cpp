@@ -14,9 +14,9 @@
 
 #include "apilog.h"
 #include "fuzz_check.h"
-#include "preferences.h"
-#include "preferences_storage.h"
 #include "scratch_folder.h"
+#include "settings/preferences.h"
+#include "settings/preferences_storage.h"
 
 namespace {
 
@@ -66,7 +66,7 @@ void checkRoundTrip(const TVR::Preferences& read) {
     log.clearAll();
     const std::string path = freshFile();
     const TVR::PreferencesStorage storage(path);
-    FUZZ_CHECK(storage.writeAll(read, &log));
+    FUZZ_CHECK(storage.writeAll(read, log));
     TVR::Preferences back;
     FUZZ_CHECK(storage.readAll(back).ok());
     const auto a = read.entries();

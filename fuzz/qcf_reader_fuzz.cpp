@@ -6,11 +6,12 @@
 #include <cstdint>
 #include <string_view>
 
+#include "apilog.h"
 #include "fuzz_check.h"
-#include "qcf_file.h"
-#include "settings_store.h"
-#include "text_decode.h"
-#include "utf_text.h"
+#include "settings/qcf_file.h"
+#include "settings/settings_store.h"
+#include "settings/text_decode.h"
+#include "usb/utf_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
@@ -26,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(value.text.find('\n') == std::string::npos);
     }
 
-    TVR::SettingsStore store;
+    TVR::ApiLog log;
+    TVR::SettingsStore store(log);
     store.replaceAll(values);
     FUZZ_CHECK(store.size() == values.size());
     for (const auto& entry : values) {

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "request_record.h"
-#include "utf_text.h"
+#include "usb/request_record.h"
+#include "usb/utf_text.h"
 
 namespace {
 

@@ -17,10 +17,11 @@
 
 #include <fmt/format.h>
 
+#include "apilog.h"
 #include "firmware_proxy.h"
 #include "fuzz_check.h"
+#include "protocol/vendor_requests.h"
 #include "sensor/img_sensor.h"
-#include "vendor_requests.h"
 
 namespace {
 
@@ -107,9 +108,10 @@ struct Camera {
         FUZZ_CHECK(sensor.selectDevice(0));
         FUZZ_CHECK(!sensor.bridge());
     }
+    TVR::ApiLog log;
     TVR::Sim::SimDriver driver;
     std::shared_ptr<PacketFirmware> firmware;
-    TVR::ImgSensor sensor{driver, false, kControlTimeoutMs};
+    TVR::ImgSensor sensor{driver, log, false, kControlTimeoutMs};
 };
 
 class Reader {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "sim_options.h"
+#include "sim/sim_options.h"
 
 namespace {
 

@@ -29,13 +29,13 @@
 
 #include <fmt/format.h>
 
-#include "capture_device.h"
 #include "device_match.h"
 #include "fuzz_check.h"
 #include "scratch_folder.h"
-#include "sim_driver.h"
-#include "sysfs_capture_devices.h"
-#include "usb_device.h"
+#include "sim/sim_driver.h"
+#include "usb/usb_device.h"
+#include "video/capture_device.h"
+#include "video/sysfs_capture_devices.h"
 
 using TavroFuzz::split;
 

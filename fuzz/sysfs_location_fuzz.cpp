@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "device_path.h"
 #include "fuzz_check.h"
-#include "sysfs_capture_devices.h"
+#include "libusb/device_path.h"
+#include "video/sysfs_capture_devices.h"
 
 namespace {
 

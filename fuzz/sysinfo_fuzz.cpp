@@ -14,10 +14,11 @@
 #include <span>
 #include <vector>
 
+#include "apilog.h"
 #include "firmware_proxy.h"
 #include "fuzz_check.h"
 #include "fx3.h"
-#include "vendor_requests.h"
+#include "protocol/vendor_requests.h"
 
 namespace {
 
@@ -77,9 +78,10 @@ struct Camera {
         driver.addCamera()->setFirmware(firmware);
         FUZZ_CHECK(fx3.selectDevice(0));
     }
+    TVR::ApiLog log;
     TVR::Sim::SimDriver driver;
     std::shared_ptr<SysInfoFirmware> firmware;
-    TVR::FX3 fx3{driver, false, kControlTimeoutMs};
+    TVR::FX3 fx3{driver, log, false, kControlTimeoutMs};
 };
 
 // The record's checks, written out apart from FX3's own.

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "request_decoder.h"
-#include "request_record.h"
-#include "transfer_request.h"
+#include "libusb/transfer_request.h"
+#include "usb/request_decoder.h"
+#include "usb/request_record.h"
 
 namespace {
 

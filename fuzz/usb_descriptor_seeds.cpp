@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sim_camera.h"
+#include "sim/sim_camera.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "usb_descriptors.h"
+#include "usb/usb_descriptors.h"
 
 namespace {
 

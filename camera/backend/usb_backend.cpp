@@ -1,10 +1,10 @@
 #include "usb_backend.h"
 
-#include "libusb_driver.h"
-#include "sim_capture_devices.h"
-#include "sim_driver.h"
-#include "sim_options.h"
-#include "sysfs_capture_devices.h"
+#include "libusb/libusb_driver.h"
+#include "sim/sim_driver.h"
+#include "sim/sim_options.h"
+#include "sim/video/sim_capture_devices.h"
+#include "video/sysfs_capture_devices.h"
 
 namespace TVR {
 

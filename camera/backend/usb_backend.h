@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "capture_device.h"
-#include "usb_driver.h"
+#include "usb/usb_driver.h"
+#include "video/capture_device.h"
 
 namespace TVR {
 

@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "capture_device.h"
-#include "usb_backend.h"
-#include "uvc_properties.h"
+#include "backend/usb_backend.h"
+#include "video/capture_device.h"
+#include "video/uvc_properties.h"
 
 namespace TVR {
 

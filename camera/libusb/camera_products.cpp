@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "usb_ids.h"
+#include "usb/usb_ids.h"
 
 namespace TVR::Libusb {
 

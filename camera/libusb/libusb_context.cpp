@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "camera_products.h"
-#include "device_path.h"
+#include "libusb/camera_products.h"
+#include "libusb/device_path.h"
 
 namespace TVR::Libusb {
 

@@ -16,7 +16,7 @@
 
 #include <libusb.h>
 
-#include "usb_driver.h"
+#include "usb/usb_driver.h"
 
 namespace TVR::Libusb {
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "device_path.h"
-#include "libusb_context.h"
-#include "libusb_handle.h"
+#include "libusb/device_path.h"
+#include "libusb/libusb_context.h"
+#include "libusb/libusb_handle.h"
 
 namespace TVR::Libusb {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "usb_driver.h"
+#include "usb/usb_driver.h"
 
 namespace TVR::Libusb {
 

@@ -8,21 +8,22 @@
 
 #include <fmt/format.h>
 
-#include "camera_products.h"
-#include "driver_status.h"
-#include "libusb_context.h"
-#include "request_record.h"
-#include "transfer_request.h"
+#include "libusb/camera_products.h"
+#include "libusb/driver_status.h"
+#include "libusb/libusb_context.h"
+#include "libusb/transfer_request.h"
+#include "usb/request_record.h"
 
 namespace TVR::Libusb {
+
+// What a transfer carries; LibusbHandle::Transfer keeps it, so it has external linkage.
+enum class Kind { Control, Stream, Isoch };
 
 namespace {
 
 // A synchronous query never waits forever, even when its record carries no time-out.
 constexpr unsigned kSyncDefaultTimeoutMs = 5000;
 constexpr size_t kNameQueryMax = 256;
-
-enum class Kind { Control, Stream, Isoch };
 
 // memcpy that tolerates the null data() of empty spans.
 void copyBytes(uint8_t* dst, const uint8_t* src, size_t n) {

@@ -14,8 +14,8 @@
 
 #include <libusb.h>
 
-#include "device_path.h"
-#include "usb_driver.h"
+#include "libusb/device_path.h"
+#include "usb/usb_driver.h"
 
 namespace TVR::Libusb {
 

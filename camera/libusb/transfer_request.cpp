@@ -4,7 +4,7 @@
 
 #include <fmt/format.h>
 
-#include "request_record.h"
+#include "usb/request_record.h"
 
 namespace TVR::Libusb {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "request_decoder.h"
+#include "usb/request_decoder.h"
 
 namespace TVR::Libusb {
 

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "sensor_registers.h"
+#include "protocol/sensor_registers.h"
 
 namespace TVR {
 
@@ -32,13 +32,13 @@ inline constexpr uint8_t VR_TABLE = 0xB1;               // wValue count+0x100, w
 inline constexpr uint8_t VR_REAL1 = 0xB8;               // camera real channel 1, wIndex 1
 inline constexpr uint8_t VR_PARAM_BA = 0xBA;            // camera value channel 2
 inline constexpr uint8_t VR_SPI_WRITE = 0xC2;           // wIndex flash offset / 256
-inline constexpr uint8_t VR_SPI_ERASE = 0xC4;           // write: wValue 1, wIndex sector; read: busy
-inline constexpr uint8_t VR_AE_SETPOINT = 0xD0;         // camera value channel 10, 1 byte
-inline constexpr uint8_t VR_AWB_SETPOINT = 0xD8;        // camera value channel 11, 2 bytes
-inline constexpr uint8_t VR_AFN_PERIOD = 0xDF;          // camera value channel 12, 2 bytes
-inline constexpr uint8_t VR_RESET = 0xE0;               // soft reboot
-inline constexpr uint8_t VR_I2C8 = 0xF8;                // wValue addr*256(+value), wIndex 8-bit reg
-inline constexpr uint8_t VR_I2C16 = 0xF9;               // as VR_I2C8 with a 16-bit register
+inline constexpr uint8_t VR_SPI_ERASE = 0xC4;     // write: wValue 1, wIndex sector; read: busy
+inline constexpr uint8_t VR_AE_SETPOINT = 0xD0;   // camera value channel 10, 1 byte
+inline constexpr uint8_t VR_AWB_SETPOINT = 0xD8;  // camera value channel 11, 2 bytes
+inline constexpr uint8_t VR_AFN_PERIOD = 0xDF;    // camera value channel 12, 2 bytes
+inline constexpr uint8_t VR_RESET = 0xE0;         // soft reboot
+inline constexpr uint8_t VR_I2C8 = 0xF8;          // wValue addr*256(+value), wIndex 8-bit reg
+inline constexpr uint8_t VR_I2C16 = 0xF9;         // as VR_I2C8 with a 16-bit register
 
 inline constexpr uint16_t kTableCountFlag = 0x100;  // VR_TABLE wValue: count (low byte) + flag
 
@@ -50,20 +50,18 @@ inline constexpr uint16_t kSysInfoLength2 = 54;
 
 // FPGA registers (VR_FPGA_REG).
 namespace FpgaReg {
-inline constexpr uint8_t kControl = 6;           // bits 0-1 audio/video streaming, bit 6 channel 1
+inline constexpr uint8_t kControl = 6;  // bits 0-1 audio/video streaming, bit 6 channel 1
 inline constexpr uint8_t kControlStreamMask = 0x03;
 inline constexpr uint8_t kControlChannel1Bit = 6;
-inline constexpr uint8_t kChannel5Low = 8;       // channels 5-7: pairs low, high at 8-13
-inline constexpr uint8_t kChannel8 = 14;
-inline constexpr uint8_t kChannel9 = 15;
+inline constexpr uint8_t kControlChannel1Mask = 1 << kControlChannel1Bit;  // the fan
 inline constexpr uint8_t kLedRedLow = 8;  // LED_R, LED_G, LED_B: channels 5-7
 inline constexpr uint8_t kLedGreenLow = 10;
 inline constexpr uint8_t kLedBlueLow = 12;
 inline constexpr uint8_t kNoiseReductionChroma = 14;  // channel 8
 inline constexpr uint8_t kNoiseReductionLuma = 15;    // channel 9
-inline constexpr uint8_t kDpcThresholdLow = 32;  // channel 3: 32 low, 33 high
+inline constexpr uint8_t kDpcThresholdLow = 32;       // channel 3: 32 low, 33 high
 inline constexpr uint8_t kDpcThresholdHigh = 33;
-inline constexpr uint8_t kDpcCountLow = 34;      // channel 4: 34 low, 35 high
+inline constexpr uint8_t kDpcCountLow = 34;  // channel 4: 34 low, 35 high
 inline constexpr uint8_t kDpcCountHigh = 35;
 inline constexpr uint8_t kColourSubstBase = 128;  // colour-substitution band b at 128 + 16*b
 inline constexpr uint8_t kColourSubstStride = 16;

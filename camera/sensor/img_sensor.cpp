@@ -8,9 +8,10 @@
 #include <fmt/format.h>
 
 #include "apilog.h"
-#include "usb_device.h"
-#include "usb_ep.h"
-#include "vendor_requests.h"
+#include "protocol/sensor_registers.h"
+#include "protocol/vendor_requests.h"
+#include "usb/usb_device.h"
+#include "usb/usb_ep.h"
 
 namespace TVR {
 
@@ -18,10 +19,6 @@ namespace {
 
 constexpr int kFx3SensorBridge = 46;
 constexpr uint8_t kPacketReplyLimit = 32;
-constexpr uint16_t kRegChipIdHigh = 0x300A;
-constexpr uint16_t kRegChipIdLow = 0x300B;
-constexpr uint16_t kRegChipRevision = 0x300C;
-constexpr uint16_t kRegChipSubRevision = 0x302A;
 constexpr size_t kMaxLayoutRegisters = 4;
 
 uint32_t bitMask(int bits) { return bits >= 32 ? 0xFFFFFFFFu : (1u << bits) - 1u; }
@@ -34,8 +31,8 @@ int usedBits(const SensorRegisterLayout& layout, size_t i) {
 
 }  // namespace
 
-ImgSensor::ImgSensor(UsbDriver& driver, bool openFirst, uint32_t controlTimeoutMs)
-    : FX3(driver, openFirst, controlTimeoutMs),
+ImgSensor::ImgSensor(UsbDriver& driver, ApiLog& log, bool openFirst, uint32_t controlTimeoutMs)
+    : FX3(driver, log, openFirst, controlTimeoutMs),
       m_address(kSensorAddressPrimary),
       m_chip(std::make_unique<IImgSensorBase>(*this, 0)),
       m_wait([](uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }) {}
@@ -79,10 +76,10 @@ std::string ImgSensor::chipName() const { return std::string(m_chip->name()); }
 
 std::string ImgSensor::chipIdText() {
     const auto byte = [this](uint16_t reg) { return readRegister(reg) & 0xFF; };
-    const int high = byte(kRegChipIdHigh);
-    const int low = byte(kRegChipIdLow);
-    const int revision = byte(kRegChipRevision);
-    const int sub = byte(kRegChipSubRevision);
+    const int high = byte(SensorReg::kChipIdHigh);
+    const int low = byte(SensorReg::kChipIdLow);
+    const int revision = byte(SensorReg::kChipIdRevision);
+    const int sub = byte(SensorReg::kChipSubRevision);
     return fmt::format("{:02X}:{:02X}:{:02X}-{:02X}", high, low, revision, sub);
 }
 
@@ -116,7 +113,7 @@ uint16_t ImgSensor::writeRegister(uint16_t reg, uint16_t value, uint16_t mask) {
 }
 
 uint16_t ImgSensor::packetAccess(uint16_t reg, uint16_t value, uint16_t mask, bool* ok) {
-    ApiLog& log = ApiLog::instance();
+    ApiLog& log = apiLog();
     const size_t record = log.recordSensorAccess(reg, value, mask);
     uint16_t old = 0;
     bool good = false;

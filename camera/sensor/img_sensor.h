@@ -12,7 +12,7 @@
 #include <string>
 
 #include "fx3.h"
-#include "img_sensor_chip.h"
+#include "sensor/img_sensor_chip.h"
 
 namespace TVR {
 
@@ -22,7 +22,7 @@ public:
     using WaitFunction = std::function<void(uint32_t ms)>;
 
     // Thread: the owner, with no batch running.
-    ImgSensor(UsbDriver& driver, bool openFirst, uint32_t controlTimeoutMs);
+    ImgSensor(UsbDriver& driver, ApiLog& log, bool openFirst, uint32_t controlTimeoutMs);
     // Thread: the owner, with no batch running.
     ~ImgSensor() override;
 

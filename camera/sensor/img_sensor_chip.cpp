@@ -2,22 +2,17 @@
 
 #include <array>
 
-#include "debug_out.h"
-#include "img_sensor.h"
-#include "ov10823.h"
-#include "ov48c40.h"
-#include "ov9714.h"
-#include "sensor_registers.h"
+#include "protocol/sensor_registers.h"
+#include "sensor/img_sensor.h"
+#include "sensor/ov10823.h"
+#include "sensor/ov48c40.h"
+#include "sensor/ov9714.h"
+#include "usb/debugger_output.h"
 
 namespace TVR {
 
 namespace {
 
-constexpr uint16_t kRegChipIdHigh = 0x300A;
-constexpr uint16_t kRegChipIdLow = 0x300B;
-constexpr uint16_t kRegChipRevision = 0x300C;
-constexpr uint16_t kRegSoftwareReset = 0x0103;
-constexpr uint16_t kRegGroupHold = 0x3208;
 constexpr uint32_t kResetWaitMs = 50;
 constexpr uint32_t kExposureMask = 0xFFFF0;
 constexpr uint8_t kTpAlternative = 0x10;
@@ -62,9 +57,9 @@ int launchNibble(int launchMode) {
 }  // namespace
 
 std::unique_ptr<IImgSensorChip> IImgSensorChip::create(ImgSensor& sensor) {
-    const int high = sensor.readRegister(kRegChipIdHigh) & 0xFF;
-    const int low = sensor.readRegister(kRegChipIdLow) & 0xFF;
-    const int revision = sensor.readRegister(kRegChipRevision) & 0xFF;
+    const int high = sensor.readRegister(SensorReg::kChipIdHigh) & 0xFF;
+    const int low = sensor.readRegister(SensorReg::kChipIdLow) & 0xFF;
+    const int revision = sensor.readRegister(SensorReg::kChipIdRevision) & 0xFF;
     for (const ChipId& id : kChipIds) {
         if (!fieldMatches(id.high, high) || !fieldMatches(id.low, low) ||
             !fieldMatches(id.revision, revision)) {
@@ -225,14 +220,14 @@ TestPatternSettings IImgSensorChip::testPatternAt(uint16_t reg,
 }
 
 void IImgSensorChip::softwareReset() {
-    m_sensor.writeRegister(kRegSoftwareReset, 1, 1);
+    m_sensor.writeRegister(SensorReg::kSoftwareReset, 1, 1);
     m_sensor.wait(kResetWaitMs);
-    m_sensor.writeRegister(kRegSoftwareReset, 0, 1);
+    m_sensor.writeRegister(SensorReg::kSoftwareReset, 0, 1);
 }
 
 void IImgSensorChip::groupHoldBeginAt(int group) {
     if (m_groupHold == 0) {
-        m_sensor.writeRegister(kRegGroupHold, static_cast<uint16_t>(group & 3), 0xFF);
+        m_sensor.writeRegister(SensorReg::kGroupHold, static_cast<uint16_t>(group & 3), 0xFF);
     }
     ++m_groupHold;
 }
@@ -244,8 +239,9 @@ bool IImgSensorChip::leaveGroupHold() {
 
 void IImgSensorChip::groupHoldEndAt(int group, int launchMode) {
     if (!leaveGroupHold()) return;
-    m_sensor.writeRegister(
-        kRegGroupHold, static_cast<uint16_t>((group & 3) | (launchNibble(launchMode) << 4)), 0xFF);
+    m_sensor.writeRegister(SensorReg::kGroupHold,
+                           static_cast<uint16_t>((group & 3) | (launchNibble(launchMode) << 4)),
+                           0xFF);
 }
 
 void IImgSensorChip::writeFormat3() {

@@ -1,7 +1,7 @@
 #include "ov10823.h"
 
-#include "img_sensor.h"
-#include "sensor_registers.h"
+#include "protocol/sensor_registers.h"
+#include "sensor/img_sensor.h"
 
 namespace TVR {
 

@@ -3,7 +3,7 @@
 // The OV10823: its own register map, binning, and gain and exposure always under manual
 // control.
 
-#include "img_sensor_chip.h"
+#include "sensor/img_sensor_chip.h"
 
 namespace TVR {
 

@@ -2,14 +2,13 @@
 
 #include <array>
 
-#include "img_sensor.h"
-#include "sensor_registers.h"
+#include "protocol/sensor_registers.h"
+#include "sensor/img_sensor.h"
 
 namespace TVR {
 
 namespace {
 
-constexpr uint16_t kRegGroupHold = 0x3208;
 constexpr uint16_t kGainBits = 0x7FF;
 constexpr uint16_t kGainReadMask = 0x3FFF;
 
@@ -126,8 +125,8 @@ void OV48C40::groupHoldEnd(int group, int launchMode) {
     if (group >= 4 && group <= 9) return;
     if (!leaveGroupHold()) return;
     const auto g = static_cast<uint16_t>(group & 0xF);
-    m_sensor.writeRegister(kRegGroupHold, g | 0x10, 0xFF);
-    m_sensor.writeRegister(kRegGroupHold, g | launchBits(launchMode), 0xFF);
+    m_sensor.writeRegister(SensorReg::kGroupHold, g | 0x10, 0xFF);
+    m_sensor.writeRegister(SensorReg::kGroupHold, g | launchBits(launchMode), 0xFF);
 }
 
 SensorRegisterLayout OV48C40::registerLayout(int n) const {

@@ -3,7 +3,7 @@
 // The OV48C40: white-balance gains mirrored in three register banks, an 11-bit gain split
 // over two registers, and its own group-hold launch.
 
-#include "img_sensor_chip.h"
+#include "sensor/img_sensor_chip.h"
 
 namespace TVR {
 

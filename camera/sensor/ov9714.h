@@ -2,7 +2,7 @@
 
 // The OV9714 family (OV9713, OV9714, OV9750, OV9755): one register map.
 
-#include "img_sensor_chip.h"
+#include "sensor/img_sensor_chip.h"
 
 namespace TVR {
 

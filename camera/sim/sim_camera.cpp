@@ -1,7 +1,7 @@
 #include "sim_camera.h"
 
-#include "sim_camera_impl.h"
-#include "sim_descriptors.h"
+#include "sim/sim_camera_impl.h"
+#include "sim/sim_descriptors.h"
 
 namespace TVR::Sim {
 

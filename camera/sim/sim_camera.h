@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "sim_uvc.h"
+#include "sim/sim_uvc.h"
 
 namespace TVR::Sim {
 

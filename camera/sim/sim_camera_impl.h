@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-#include "sim_camera.h"
+#include "sim/sim_camera.h"
 
 namespace TVR::Sim {
 

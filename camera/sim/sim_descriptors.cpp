@@ -2,25 +2,15 @@
 
 #include <initializer_list>
 
-#include "sim_camera.h"
+#include "sim/sim_bytes.h"
+#include "sim/sim_camera.h"
+#include "usb/usb_descriptors.h"
 
 namespace TVR::Sim {
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-constexpr uint8_t kDescDevice = 1;
-constexpr uint8_t kDescConfig = 2;
-constexpr uint8_t kDescString = 3;
-constexpr uint8_t kDescInterface = 4;
-constexpr uint8_t kDescEndpoint = 5;
-constexpr uint8_t kDescIad = 11;
-constexpr uint8_t kDescBos = 15;
-constexpr uint8_t kDescCapability = 16;
-constexpr uint8_t kDescCsInterface = 0x24;
-constexpr uint8_t kDescCsEndpoint = 0x25;
-constexpr uint8_t kDescSsCompanion = 0x30;
 
 constexpr uint8_t kClassVideo = 0x0E;
 constexpr uint8_t kClassVendor = 0xFF;
@@ -30,87 +20,78 @@ void append(Bytes& b, std::initializer_list<uint8_t> bytes) {
     for (const uint8_t x : bytes) b.push_back(x);
 }
 
-void put16(Bytes& b, uint16_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void put32(Bytes& b, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
 bool super(const SimCameraConfig& cfg) { return cfg.usbVersion >= 3; }
 
 void interfaceDesc(Bytes& b, uint8_t number, uint8_t alt, uint8_t endpoints, uint8_t cls,
                    uint8_t subclass) {
-    append(b, {9, kDescInterface, number, alt, endpoints, cls, subclass, 0, 0});
+    append(b, {9, DescType::kInterface, number, alt, endpoints, cls, subclass, 0, 0});
 }
 
 void endpointDesc(Bytes& b, const SimCameraConfig& cfg, uint8_t address, uint8_t attributes,
                   uint16_t maxPacket, uint8_t interval, uint8_t burst, uint8_t companionAttr,
                   uint16_t bytesPerInterval) {
-    append(b, {7, kDescEndpoint, address, attributes});
-    put16(b, maxPacket);
+    append(b, {7, DescType::kEndpoint, address, attributes});
+    appendLe16(b, maxPacket);
     b.push_back(interval);
     if (super(cfg)) {
-        append(b, {6, kDescSsCompanion, burst, companionAttr});
-        put16(b, bytesPerInterval);
+        append(b, {6, DescType::kSsEndpointCompanion, burst, companionAttr});
+        appendLe16(b, bytesPerInterval);
     }
 }
 
 // The YUY2 GUID of the UVC uncompressed format descriptor.
-constexpr uint8_t kGuidYuy2[16] = {'Y', 'U', 'Y', '2', 0x00, 0x00, 0x10, 0x00,
+constexpr uint8_t kGuidYuy2[16] = {'Y',  'U',  'Y',  '2',  0x00, 0x00, 0x10, 0x00,
                                    0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 void videoFunction(Bytes& b, const SimCameraConfig& cfg) {
     // Interface association: interfaces 1 and 2 form the camera's UVC function.
-    append(b, {8, kDescIad, 1, 2, kClassVideo, 3, 0, 0});
+    append(b, {8, DescType::kInterfaceAssociation, 1, 2, kClassVideo, 3, 0, 0});
 
     // VideoControl, with its class-specific header and terminals before its endpoint.
     interfaceDesc(b, 1, 0, 1, kClassVideo, 1);
     const size_t vcHeader = b.size();
-    append(b, {13, kDescCsInterface, 1});
-    put16(b, 0x0110);
-    put16(b, 0);  // total length, patched below
-    put32(b, 48000000);
+    append(b, {13, DescType::kClassInterface, 1});
+    appendLe16(b, 0x0110);
+    appendLe16(b, 0);  // total length, patched below
+    appendLe32(b, 48000000);
     append(b, {1, 2});
     // Camera input terminal.
-    append(b, {18, kDescCsInterface, 2, 1});
-    put16(b, 0x0201);
+    append(b, {18, DescType::kClassInterface, 2, 1});
+    appendLe16(b, 0x0201);
     append(b, {0, 0});
-    put16(b, 0);
-    put16(b, 0);
-    put16(b, 0);
+    appendLe16(b, 0);
+    appendLe16(b, 0);
+    appendLe16(b, 0);
     append(b, {3, 0x0A, 0x00, 0x00});
     // Output terminal (USB streaming), fed by the camera terminal.
-    append(b, {9, kDescCsInterface, 3, 2});
-    put16(b, 0x0101);
+    append(b, {9, DescType::kClassInterface, 3, 2});
+    appendLe16(b, 0x0101);
     append(b, {0, 1, 0});
     const uint16_t vcTotal = static_cast<uint16_t>(b.size() - vcHeader);
     b[vcHeader + 5] = static_cast<uint8_t>(vcTotal);
     b[vcHeader + 6] = static_cast<uint8_t>(vcTotal >> 8);
     endpointDesc(b, cfg, 0x83, 0x03, 64, 8, 0, 0, 64);
-    append(b, {5, kDescCsEndpoint, 3});
-    put16(b, 64);
+    append(b, {5, DescType::kClassEndpoint, 3});
+    appendLe16(b, 64);
 
     // VideoStreaming alternate 0: no bandwidth, the format descriptors.
     interfaceDesc(b, 2, 0, 0, kClassVideo, 2);
     const size_t vsHeader = b.size();
-    append(b, {14, kDescCsInterface, 1, 1});
-    put16(b, 0);  // total length, patched below
+    append(b, {14, DescType::kClassInterface, 1, 1});
+    appendLe16(b, 0);  // total length, patched below
     append(b, {0x81, 0, 2, 0, 0, 0, 1, 0});
-    append(b, {27, kDescCsInterface, 4, 1, 1});
+    append(b, {27, DescType::kClassInterface, 4, 1, 1});
     b.insert(b.end(), std::begin(kGuidYuy2), std::end(kGuidYuy2));
     append(b, {16, 1, 0, 0, 0, 0});
-    append(b, {30, kDescCsInterface, 5, 1, 0});
-    put16(b, 1920);
-    put16(b, 1080);
-    put32(b, 1920u * 1080u * 16u * 30u);
-    put32(b, 1920u * 1080u * 16u * 60u);
-    put32(b, 1920u * 1080u * 2u);
-    put32(b, 166666);  // 60 fps in 100 ns units
+    append(b, {30, DescType::kClassInterface, 5, 1, 0});
+    appendLe16(b, 1920);
+    appendLe16(b, 1080);
+    appendLe32(b, 1920u * 1080u * 16u * 30u);
+    appendLe32(b, 1920u * 1080u * 16u * 60u);
+    appendLe32(b, 1920u * 1080u * 2u);
+    appendLe32(b, 166666);  // 60 fps in 100 ns units
     b.push_back(1);
-    put32(b, 166666);
+    appendLe32(b, 166666);
     const uint16_t vsTotal = static_cast<uint16_t>(b.size() - vsHeader);
     b[vsHeader + 4] = static_cast<uint8_t>(vsTotal);
     b[vsHeader + 5] = static_cast<uint8_t>(vsTotal >> 8);
@@ -169,19 +150,19 @@ std::vector<uint8_t> utf16leBytes(const std::string& text) {
 }
 
 std::vector<uint8_t> buildDeviceDescriptor(const SimCameraConfig& cfg) {
-    Bytes b{18, kDescDevice};
-    put16(b, super(cfg) ? 0x0300 : 0x0210);
+    Bytes b{18, DescType::kDevice};
+    appendLe16(b, super(cfg) ? 0x0300 : 0x0210);
     // Miscellaneous class with interface associations, as a UVC composite device declares.
     append(b, {0xEF, 0x02, 0x01, static_cast<uint8_t>(super(cfg) ? 9 : 64)});
-    put16(b, cfg.vendorId);
-    put16(b, cfg.productId);
-    put16(b, cfg.bcdDevice);
+    appendLe16(b, cfg.vendorId);
+    appendLe16(b, cfg.productId);
+    appendLe16(b, cfg.bcdDevice);
     append(b, {1, 2, 3, 1});
     return b;
 }
 
 std::vector<uint8_t> buildConfigDescriptor(const SimCameraConfig& cfg) {
-    Bytes b{9, kDescConfig, 0, 0, 3, 1, 0, 0x80,
+    Bytes b{9, DescType::kConfiguration, 0, 0, 3, 1, 0, 0x80,
             // 400 mA on USB 3 (8 mA units), 500 mA on USB 2 (2 mA units).
             static_cast<uint8_t>(super(cfg) ? 50 : 250)};
     interfaceDesc(b, 0, 0, 3, kClassVendor, 0);
@@ -197,14 +178,14 @@ std::vector<uint8_t> buildConfigDescriptor(const SimCameraConfig& cfg) {
 
 std::vector<uint8_t> buildBosDescriptor(const SimCameraConfig& cfg) {
     if (!super(cfg)) return {};
-    Bytes b{5, kDescBos, 0, 0, 3};
-    append(b, {7, kDescCapability, 2});
-    put32(b, 0x00000002);  // link power management
-    append(b, {10, kDescCapability, 3, 0});
-    put16(b, 0x000E);  // full, high and super speed
+    Bytes b{5, DescType::kBos, 0, 0, 3};
+    append(b, {7, DescType::kDeviceCapability, 2});
+    appendLe32(b, 0x00000002);  // link power management
+    append(b, {10, DescType::kDeviceCapability, 3, 0});
+    appendLe16(b, 0x000E);  // full, high and super speed
     append(b, {1, 10});
-    put16(b, 0x07FF);
-    append(b, {20, kDescCapability, 4, 0});
+    appendLe16(b, 0x07FF);
+    append(b, {20, DescType::kDeviceCapability, 4, 0});
     for (int i = 0; i < 16; ++i) b.push_back(static_cast<uint8_t>(0x5A ^ (i * 17) ^ cfg.address));
     b[2] = static_cast<uint8_t>(b.size());
     b[3] = static_cast<uint8_t>(b.size() >> 8);
@@ -214,7 +195,7 @@ std::vector<uint8_t> buildBosDescriptor(const SimCameraConfig& cfg) {
 std::vector<uint8_t> buildStringDescriptor(const SimCameraConfig& cfg, uint8_t index) {
     Bytes body;
     if (index == 0) {
-        for (uint16_t lang : cfg.languages) put16(body, lang);
+        for (uint16_t lang : cfg.languages) appendLe16(body, lang);
     } else if (index == 1) {
         body = utf16leBytes(cfg.manufacturer);
     } else if (index == 2) {
@@ -225,7 +206,7 @@ std::vector<uint8_t> buildStringDescriptor(const SimCameraConfig& cfg, uint8_t i
         return {};
     }
     if (body.size() > 252) body.resize(252);
-    Bytes b{static_cast<uint8_t>(body.size() + 2), kDescString};
+    Bytes b{static_cast<uint8_t>(body.size() + 2), DescType::kString};
     b.insert(b.end(), body.begin(), body.end());
     return b;
 }

@@ -10,9 +10,10 @@
 
 #include <fmt/format.h>
 
-#include "request_decoder.h"
-#include "request_record.h"
-#include "sim_camera_impl.h"
+#include "sim/sim_camera_impl.h"
+#include "usb/request_decoder.h"
+#include "usb/request_record.h"
+#include "usb/usb_descriptors.h"
 
 namespace TVR::Sim {
 
@@ -31,10 +32,6 @@ constexpr uint8_t kReqGetDescriptor = 6;
 constexpr uint8_t kTypeMask = 0x60;
 constexpr uint8_t kTypeStandard = 0x00;
 constexpr uint8_t kTypeVendor = 0x40;
-constexpr uint8_t kDescDevice = 1;
-constexpr uint8_t kDescConfig = 2;
-constexpr uint8_t kDescString = 3;
-constexpr uint8_t kDescBos = 15;
 
 constexpr uint8_t kEpVendorOut = 0x04;
 constexpr uint8_t kEpVendorIn = 0x84;
@@ -44,6 +41,11 @@ constexpr uint8_t kEpIsochIn = 0x81;
 using Clock = std::chrono::steady_clock;
 // Writes the outcome into the caller's buffers: data on success, the status pair always.
 using Fill = std::function<void(bool success, uint32_t nt, uint32_t usb)>;
+
+}  // namespace
+
+// The driver's records live in a named namespace: SimDriver::Impl holds them.
+namespace driver_records {
 
 struct Entry {
     std::shared_ptr<SimCamera> camera;
@@ -83,7 +85,12 @@ void completePending(Pending& p, bool ok, uint32_t nt, uint32_t usb) {
     p.state->complete(ok, ok ? p.bytes : 0, [&] { p.fill(ok, nt, usb); });
 }
 
-}  // namespace
+}  // namespace driver_records
+
+using driver_records::completePending;
+using driver_records::Entry;
+using driver_records::Pending;
+using driver_records::simPath;
 
 struct SimDriver::Impl {
     mutable std::mutex mutex;
@@ -114,7 +121,6 @@ struct SimDriver::Impl {
     IoSubmit finish(Pending p, UsbOverlapped* ov, uint32_t* bytesReturned, uint32_t latencyUs);
 };
 
-
 namespace {
 
 bool isQuery(uint32_t code, uint32_t& n) {
@@ -125,8 +131,8 @@ bool isQuery(uint32_t code, uint32_t& n) {
 
 class SimHandle : public UsbDriverHandle {
 public:
-    SimHandle(std::shared_ptr<SimDriver::Impl> driver, std::shared_ptr<SimCamera> cam,
-              uint64_t id, uint8_t address, uint64_t generation)
+    SimHandle(std::shared_ptr<SimDriver::Impl> driver, std::shared_ptr<SimCamera> cam, uint64_t id,
+              uint8_t address, uint64_t generation)
         : m_driver(std::move(driver)),
           m_camera(std::move(cam)),
           m_id(id),
@@ -142,10 +148,8 @@ private:
     IoSubmit abort(std::span<uint8_t> in, UsbOverlapped* ov);
     IoSubmit control(uint32_t code, std::span<uint8_t> in, UsbOverlapped* ov,
                      uint32_t* bytesReturned);
-    IoSubmit bulk(uint32_t code, std::span<uint8_t> in, std::span<uint8_t> out,
-                  UsbOverlapped* ov);
-    IoSubmit isoch(uint32_t code, std::span<uint8_t> in, std::span<uint8_t> out,
-                   UsbOverlapped* ov);
+    IoSubmit bulk(uint32_t code, std::span<uint8_t> in, std::span<uint8_t> out, UsbOverlapped* ov);
+    IoSubmit isoch(uint32_t code, std::span<uint8_t> in, std::span<uint8_t> out, UsbOverlapped* ov);
     IoSubmit query(uint32_t code, uint32_t n, std::span<uint8_t> out, UsbOverlapped* ov,
                    uint32_t* bytesReturned);
     bool standardRequest(const SetupPacket& s, std::vector<uint8_t>& reply, uint32_t& actual);
@@ -431,11 +435,20 @@ bool SimHandle::standardRequest(const SetupPacket& s, std::vector<uint8_t>& repl
     const uint8_t index = static_cast<uint8_t>(s.wValue);
     std::vector<uint8_t> desc;
     switch (type) {
-        case kDescDevice: desc = m_camera->deviceDescriptor(); break;
-        case kDescConfig: desc = index == 0 ? m_camera->configDescriptor() : desc; break;
-        case kDescString: desc = m_camera->stringDescriptor(index); break;
-        case kDescBos: desc = m_camera->bosDescriptor(); break;
-        default: break;
+        case DescType::kDevice:
+            desc = m_camera->deviceDescriptor();
+            break;
+        case DescType::kConfiguration:
+            desc = index == 0 ? m_camera->configDescriptor() : desc;
+            break;
+        case DescType::kString:
+            desc = m_camera->stringDescriptor(index);
+            break;
+        case DescType::kBos:
+            desc = m_camera->bosDescriptor();
+            break;
+        default:
+            break;
     }
     if (desc.empty()) return false;  // the device stalls an unknown descriptor
     actual = static_cast<uint32_t>(std::min(desc.size(), reply.size()));
@@ -577,19 +590,25 @@ IoSubmit SimHandle::query(uint32_t code, uint32_t n, std::span<uint8_t> out, Usb
         for (int i = 0; i < 4; ++i) value.push_back(static_cast<uint8_t>(v >> (8 * i)));
     };
     switch (n) {
-        case Ioctl::kQueryDriverVersion: le32(cfg.driverVersion); break;
-        case Ioctl::kQueryAddress: value.push_back(m_address); break;
-        case Ioctl::kQuerySpeed: le32(cfg.usbVersion >= 3 ? kSpeedSuper : kSpeedHigh); break;
+        case Ioctl::kQueryDriverVersion:
+            le32(cfg.driverVersion);
+            break;
+        case Ioctl::kQueryAddress:
+            value.push_back(m_address);
+            break;
+        case Ioctl::kQuerySpeed:
+            le32(cfg.usbVersion >= 3 ? kSpeedSuper : kSpeedHigh);
+            break;
         case Ioctl::kQueryDeviceName:
         case Ioctl::kQueryFriendlyName: {
-            const std::string& t =
-                n == Ioctl::kQueryDeviceName ? cfg.deviceName : cfg.friendlyName;
+            const std::string& t = n == Ioctl::kQueryDeviceName ? cfg.deviceName : cfg.friendlyName;
             if (out.empty()) return IoSubmit::Failed;
             value.assign(t.begin(), t.begin() + std::min(t.size(), out.size() - 1));
             value.resize(out.size(), 0);
             break;
         }
-        default: return IoSubmit::Failed;
+        default:
+            return IoSubmit::Failed;
     }
     if (out.size() < value.size()) return IoSubmit::Failed;
     std::fill(out.begin(), out.end(), 0);
@@ -664,8 +683,8 @@ void SimDriver::plug(const std::shared_ptr<SimCamera>& cam) {
     m_impl->setPlugged(cam, true);
 }
 
-void SimDriver::reenumerate(const std::shared_ptr<SimCamera>& cam,
-                            std::chrono::milliseconds delay, std::function<uint16_t()> comingBack) {
+void SimDriver::reenumerate(const std::shared_ptr<SimCamera>& cam, std::chrono::milliseconds delay,
+                            std::function<uint16_t()> comingBack) {
     m_impl->leave(cam, true);
     uint64_t ticket = 0;
     {
@@ -684,7 +703,6 @@ void SimDriver::reenumerate(const std::shared_ptr<SimCamera>& cam,
         if (pid != 0) impl->arrive(c, pid, ticket);
     });
 }
-
 
 std::string SimDriver::pathOf(const SimCamera& cam) const {
     std::lock_guard lock(m_impl->mutex);

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "sim_camera.h"
-#include "usb_driver.h"
+#include "sim/sim_camera.h"
+#include "usb/usb_driver.h"
 
 namespace TVR::Sim {
 

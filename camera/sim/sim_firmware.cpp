@@ -8,10 +8,11 @@
 #include <initializer_list>
 #include <mutex>
 
-#include "sim_fpga.h"
-#include "sim_i2c_bus.h"
-#include "sim_sensor_models.h"
-#include "vendor_requests.h"
+#include "protocol/vendor_requests.h"
+#include "sim/sim_bytes.h"
+#include "sim/sim_fpga.h"
+#include "sim/sim_i2c_bus.h"
+#include "sim/sim_sensor_models.h"
 
 namespace TVR::Sim {
 
@@ -32,15 +33,6 @@ constexpr size_t kMaxQueuedReplies = 64;
 constexpr uint8_t kEp4Ok = 0x00;
 constexpr uint8_t kEp4Nak = 0x21;
 constexpr uint8_t kEp4BadCommand = 0xFF;
-
-void put16(std::span<uint8_t> d, size_t at, uint16_t v) {
-    d[at] = static_cast<uint8_t>(v);
-    d[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-void put32(std::span<uint8_t> d, size_t at, uint32_t v) {
-    for (size_t i = 0; i < 4; ++i) d[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 // The FPGA answers on the I²C bus with the same register file the vendor requests reach.
 class FpgaOnBus : public SimI2cDevice {
@@ -195,7 +187,7 @@ bool replyFloat(std::span<uint8_t> data, uint32_t& actual, float f) {
     uint32_t bits = 0;
     std::memcpy(&bits, &f, sizeof bits);
     std::array<uint8_t, 4> b{};
-    put32(b, 0, bits);
+    storeLe32(b, 0, bits);
     return reply(data, actual, b);
 }
 
@@ -211,7 +203,7 @@ bool SimCameraFirmware::Impl::handle(const SetupPacket& s, std::span<uint8_t> da
         case VR_FPGA_VERSION: {
             if (!in) return false;
             std::array<uint8_t, 4> b{};
-            put32(b, 0, s.bRequest == VR_FX3_VERSION ? fx3Version : fpga.version());
+            storeLe32(b, 0, s.bRequest == VR_FX3_VERSION ? fx3Version : fpga.version());
             return reply(data, actual, b);
         }
         case VR_FPGA_REG:
@@ -305,7 +297,7 @@ bool SimCameraFirmware::Impl::handleTable(const SetupPacket& s, std::span<uint8_
     const unsigned start = s.wIndex & 0xFF;
     if (!fpga.hasTable(kind) || s.wLength != count * 2 || data.size() != count * 2) return false;
     if (s.isIn()) {
-        for (unsigned i = 0; i < count; ++i) put16(data, 2 * i, fpga.entry(kind, start + i));
+        for (unsigned i = 0; i < count; ++i) storeLe16(data, 2 * i, fpga.entry(kind, start + i));
         actual = count * 2;
         return true;
     }
@@ -335,25 +327,25 @@ bool SimCameraFirmware::Impl::sysInfo(const SetupPacket& s, std::span<uint8_t> d
         return false;
     }
     std::vector<uint8_t> r(length);
-    put16(r, 0, length);
+    storeLe16(r, 0, length);
     const uint8_t minor = layout == kSysInfoLayout1 && build() >= kBuildSysInfoMinor1 ? 1 : 0;
     r[2] = static_cast<uint8_t>(layout | minor << 6);
     r[3] = static_cast<uint8_t>(s.wValue & 0x07);  // the checks that were run
     const auto up = std::chrono::duration_cast<std::chrono::milliseconds>(now() - powerOn).count();
-    put32(r, 4, static_cast<uint32_t>(std::max<int64_t>(0, up)));
+    storeLe32(r, 4, static_cast<uint32_t>(std::max<int64_t>(0, up)));
     r[8] = 0;      // CYUSB3014
     r[9] = 0x35;   // USB3, 512 KB RAM, 16- and 32-bit GPIF II
     r[10] = 0x39;  // I²C, SPI, PIB, PIB DLL
     r[11] = static_cast<uint8_t>(config.usbVersion == 3 ? 3 : 2);  // bus powered
     // Heap and DMA counters: a steady number of live blocks, the rest churned per request.
-    put32(r, 12, 1024 + requestCount);
-    put32(r, 16, 1024 + requestCount - 40);
-    put32(r, 20, 96);
-    put32(r, 24, 80);
-    put16(r, 28, 0);
-    put16(r, 30, 0);
-    put16(r, 32, 3);
-    put16(r, 34, 1);
+    storeLe32(r, 12, 1024 + requestCount);
+    storeLe32(r, 16, 1024 + requestCount - 40);
+    storeLe32(r, 20, 96);
+    storeLe32(r, 24, 80);
+    storeLe16(r, 28, 0);
+    storeLe16(r, 30, 0);
+    storeLe16(r, 32, 3);
+    storeLe16(r, 34, 1);
     r[38] = 0;  // no SFP+ cage
     if (layout == kSysInfoLayout2) {
         r[39] = present({0xAA, 0xD0});

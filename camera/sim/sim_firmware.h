@@ -46,7 +46,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sim_camera.h"
+#include "sim/sim_camera.h"
 
 namespace TVR::Sim {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "vendor_requests.h"
+#include "protocol/vendor_requests.h"
 
 namespace TVR::Sim {
 

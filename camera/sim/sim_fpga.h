@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sim_firmware.h"
+#include "sim/sim_firmware.h"
 
 namespace TVR::Sim {
 

@@ -4,7 +4,8 @@
 #include <array>
 #include <cstring>
 
-#include "sim_firmware.h"
+#include "sim/sim_bytes.h"
+#include "sim/sim_firmware.h"
 
 namespace TVR::Sim {
 
@@ -18,22 +19,10 @@ constexpr uint32_t kDataAddress = kSimFx3RamBase + 0x40000;
 constexpr size_t kCodeBytes = 96 * 1024;
 constexpr size_t kDataBytes = 8 * 1024;
 
-uint32_t le32(std::span<const uint8_t> d, size_t at) {
-    return uint32_t{d[at]} | uint32_t{d[at + 1]} << 8 | uint32_t{d[at + 2]} << 16 |
-           uint32_t{d[at + 3]} << 24;
-}
-
-void put32(std::vector<uint8_t>& d, uint32_t v) {
-    for (int i = 0; i < 4; ++i) d.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-void set32(std::vector<uint8_t>& d, size_t at, uint32_t v) {
-    for (size_t i = 0; i < 4; ++i) d[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 uint32_t wordSum(std::span<const uint8_t> d) {
     uint32_t s = 0;
-    for (size_t i = 0; i + 4 <= d.size(); i += 4) s += le32(d, i);
+    for (size_t i = 0; i + 4 <= d.size(); i += 4) s += loadLe32(d, i);
     return s;
 }
 
@@ -63,25 +52,25 @@ std::vector<uint8_t> buildSimFx3Image(uint32_t build, bool corrupt) {
     std::vector<uint8_t> code(kCodeBytes);
     for (auto& b : code) b = fill.next();
     std::memcpy(code.data(), kSimFx3Marker, 4);
-    set32(code, 4, simFx3VersionForBuild(build));
+    storeLe32(code, 4, simFx3VersionForBuild(build));
     std::vector<uint8_t> data(kDataBytes);
     for (auto& b : data) b = fill.next();
 
     // The record's sum covers every data word but its own three.
-    set32(code, 8, wordSum(std::span(code).subspan(kSimProgramRecordSize)) + wordSum(data));
+    storeLe32(code, 8, wordSum(std::span(code).subspan(kSimProgramRecordSize)) + wordSum(data));
     const uint32_t checksum = wordSum(code) + wordSum(data);
 
     std::vector<uint8_t> img{'C', 'Y', 0x1C, 0xB0};
     img.reserve(kCodeBytes + kDataBytes + 64);
-    put32(img, static_cast<uint32_t>(code.size() / 4));
-    put32(img, kCodeAddress);
+    appendLe32(img, static_cast<uint32_t>(code.size() / 4));
+    appendLe32(img, kCodeAddress);
     img.insert(img.end(), code.begin(), code.end());
-    put32(img, static_cast<uint32_t>(data.size() / 4));
-    put32(img, kDataAddress);
+    appendLe32(img, static_cast<uint32_t>(data.size() / 4));
+    appendLe32(img, kDataAddress);
     img.insert(img.end(), data.begin(), data.end());
-    put32(img, 0);
-    put32(img, kCodeAddress);
-    put32(img, checksum);
+    appendLe32(img, 0);
+    appendLe32(img, kCodeAddress);
+    appendLe32(img, checksum);
     if (corrupt) img[kFx3HeaderSize + kSectionHeaderSize + 0x100] ^= 0x5A;
     return img;
 }
@@ -94,9 +83,9 @@ std::vector<uint8_t> buildSimFpgaImage(uint32_t build, bool corrupt) {
     const std::array<uint8_t, 4> sync{0xAA, 0x99, 0x55, 0x66};
     std::copy(sync.begin(), sync.end(), img.begin() + kSimFpgaHeaderSize);
     std::memcpy(img.data(), kSimFpgaMagic, 4);
-    set32(img, 4, simFpgaVersionForBuild(build));
-    set32(img, 8, static_cast<uint32_t>(img.size()));
-    set32(img, 12, simCrc32(std::span(img).subspan(kSimFpgaHeaderSize)));
+    storeLe32(img, 4, simFpgaVersionForBuild(build));
+    storeLe32(img, 8, static_cast<uint32_t>(img.size()));
+    storeLe32(img, 12, simCrc32(std::span(img).subspan(kSimFpgaHeaderSize)));
     if (corrupt) img[img.size() / 2] ^= 0x01;
     return img;
 }
@@ -114,8 +103,8 @@ std::optional<SimFx3ImageInfo> parseSimFx3Image(std::span<const uint8_t> image,
             error = "truncated section header";
             return std::nullopt;
         }
-        const uint32_t words = le32(image, pos);
-        const uint32_t address = le32(image, pos + 4);
+        const uint32_t words = loadLe32(image, pos);
+        const uint32_t address = loadLe32(image, pos + 4);
         pos += kSectionHeaderSize;
         if (words == 0) {
             info.entry = address;
@@ -135,7 +124,7 @@ std::optional<SimFx3ImageInfo> parseSimFx3Image(std::span<const uint8_t> image,
         error = "no checksum";
         return std::nullopt;
     }
-    info.storedChecksum = le32(image, pos);
+    info.storedChecksum = loadLe32(image, pos);
     info.size = pos + 4;
     return info;
 }
@@ -145,14 +134,14 @@ std::optional<SimProgramRecord> simProgramRecord(std::span<const uint8_t> sectio
         std::memcmp(sectionData.data(), kSimFx3Marker, 4) != 0) {
         return std::nullopt;
     }
-    return SimProgramRecord{le32(sectionData, 4), le32(sectionData, 8)};
+    return SimProgramRecord{loadLe32(sectionData, 4), loadLe32(sectionData, 8)};
 }
 
 std::optional<SimFpgaImageInfo> parseSimFpgaHeader(std::span<const uint8_t> header) {
     if (header.size() < kSimFpgaHeaderSize || std::memcmp(header.data(), kSimFpgaMagic, 4) != 0) {
         return std::nullopt;
     }
-    SimFpgaImageInfo info{le32(header, 4), le32(header, 8), le32(header, 12)};
+    SimFpgaImageInfo info{loadLe32(header, 4), loadLe32(header, 8), loadLe32(header, 12)};
     if (info.length < kSimFpgaHeaderSize) return std::nullopt;
     return info;
 }

@@ -5,9 +5,9 @@
 
 #include <fmt/format.h>
 
-#include "sim_driver.h"
-#include "usb_ids.h"
-#include "vendor_requests.h"
+#include "protocol/vendor_requests.h"
+#include "sim/sim_driver.h"
+#include "usb/usb_ids.h"
 
 namespace TVR::Sim {
 

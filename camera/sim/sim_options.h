@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "sim_camera.h"
-#include "sim_firmware.h"
-#include "sim_upgrade.h"
+#include "sim/sim_camera.h"
+#include "sim/sim_firmware.h"
+#include "sim/sim_upgrade.h"
 
 namespace TVR::Sim {
 

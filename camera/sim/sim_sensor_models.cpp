@@ -3,7 +3,7 @@
 #include <initializer_list>
 #include <utility>
 
-#include "vendor_requests.h"
+#include "protocol/vendor_requests.h"
 
 namespace TVR::Sim {
 
@@ -116,7 +116,7 @@ SimSensor::SimSensor(SimSensorChip chip) : m_chip(chip), m_defaults(65536), m_re
     m_defaults[SensorReg::kChipIdHigh] = id.high;
     m_defaults[SensorReg::kChipIdLow] = id.low;
     m_defaults[SensorReg::kChipIdRevision] = id.revision;
-    m_defaults[SensorReg::kChipRevision] = id.chipRevision;
+    m_defaults[SensorReg::kChipSubRevision] = id.chipRevision;
     powerCycle();
 }
 
@@ -128,7 +128,7 @@ void SimSensor::powerCycle() {
 
 bool SimSensor::readOnly(uint16_t reg) const {
     return reg == SensorReg::kChipIdHigh || reg == SensorReg::kChipIdLow ||
-           reg == SensorReg::kChipIdRevision || reg == SensorReg::kChipRevision;
+           reg == SensorReg::kChipIdRevision || reg == SensorReg::kChipSubRevision;
 }
 
 void SimSensor::write(uint16_t reg, uint8_t value) {

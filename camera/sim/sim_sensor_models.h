@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "sim_firmware.h"
-#include "sim_i2c_bus.h"
+#include "sim/sim_firmware.h"
+#include "sim/sim_i2c_bus.h"
 
 namespace TVR::Sim {
 

@@ -5,10 +5,11 @@
 #include <optional>
 #include <string>
 
-#include "sim_driver.h"
-#include "sim_images.h"
-#include "usb_ids.h"
-#include "vendor_requests.h"
+#include "protocol/vendor_requests.h"
+#include "sim/sim_bytes.h"
+#include "sim/sim_driver.h"
+#include "sim/sim_images.h"
+#include "usb/usb_ids.h"
 
 namespace TVR::Sim {
 
@@ -22,11 +23,6 @@ constexpr uint32_t kSpiOffsetUnit = 256;
 constexpr size_t kMaxPiece = 4096;
 constexpr size_t kSectors = kSimFx3FlashSize / kSimFlashSectorSize;
 constexpr size_t kRamWords = kSimFx3RamSize / 4;
-
-uint32_t le32(std::span<const uint8_t> d, size_t at) {
-    return uint32_t{d[at]} | uint32_t{d[at + 1]} << 8 | uint32_t{d[at + 2]} << 16 |
-           uint32_t{d[at + 3]} << 24;
-}
 
 bool inRam(uint64_t address, uint64_t length) {
     return address >= kSimFx3RamBase &&
@@ -152,7 +148,7 @@ bool SimUpgrade::Impl::startProgram(uint32_t entry, uint32_t& version) const {
     uint32_t sum = 0;
     for (size_t w = 0; w < kRamWords; ++w) {
         if (!loaded[w]) continue;
-        sum += le32(ram, w * 4);
+        sum += loadLe32(ram, w * 4);
         if (!record && w + 3 <= kRamWords && loaded[w + 1] && loaded[w + 2] &&
             simProgramRecord(std::span(ram).subspan(w * 4, kSimProgramRecordSize))) {
             record = w * 4;
@@ -163,7 +159,7 @@ bool SimUpgrade::Impl::startProgram(uint32_t entry, uint32_t& version) const {
         return true;
     }
     const auto r = simProgramRecord(std::span(ram).subspan(*record, kSimProgramRecordSize));
-    const uint32_t others = sum - le32(ram, *record) - le32(ram, *record + 4) - r->sum;
+    const uint32_t others = sum - loadLe32(ram, *record) - loadLe32(ram, *record + 4) - r->sum;
     if (others != r->sum) return false;
     version = r->version;
     return true;

@@ -37,7 +37,7 @@
 #include <span>
 #include <vector>
 
-#include "sim_firmware.h"
+#include "sim/sim_firmware.h"
 
 namespace TVR::Sim {
 

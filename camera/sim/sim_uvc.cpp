@@ -1,22 +1,10 @@
 #include "sim_uvc.h"
 
+#include "protocol/uvc_property_ids.h"
+
 namespace TVR::Sim {
 
 namespace {
-
-// Processing amplifier and camera control property numbers.
-constexpr int32_t kBrightness = 0;
-constexpr int32_t kContrast = 1;
-constexpr int32_t kHue = 2;
-constexpr int32_t kSaturation = 3;
-constexpr int32_t kSharpness = 4;
-constexpr int32_t kGamma = 5;
-constexpr int32_t kWhiteBalance = 7;
-constexpr int32_t kBacklightCompensation = 8;
-constexpr int32_t kGain = 9;
-constexpr int32_t kZoom = 3;
-constexpr int32_t kExposure = 4;
-constexpr int32_t kFocus = 6;
 
 constexpr int32_t kBoth = kSimUvcAuto | kSimUvcManual;
 
@@ -35,6 +23,7 @@ SimUvcState::SimUvcState(SimUvcConfig config) : m_sets(config.sets) {
 void SimUvcState::restoreDefaults() {
     std::lock_guard lock(m_mutex);
     // Pan, tilt, roll and iris are absent, as on this camera; so is colour enable.
+    using namespace UvcProcAmp;
     m_procAmp = {
         {kBrightness, prop(-64, 64, 1, 0, kSimUvcManual)},
         {kContrast, prop(0, 95, 1, 32, kSimUvcManual)},
@@ -47,9 +36,9 @@ void SimUvcState::restoreDefaults() {
         {kGain, prop(0, 100, 1, 0, kBoth)},
     };
     m_cameraControl = {
-        {kZoom, prop(100, 400, 1, 100, kSimUvcManual)},
-        {kExposure, prop(-13, -1, 1, -6, kBoth, kSimUvcAuto)},  // log2 seconds
-        {kFocus, prop(0, 1023, 1, 68, kBoth, kSimUvcAuto)},
+        {UvcCameraControl::kZoom, prop(100, 400, 1, 100, kSimUvcManual)},
+        {UvcCameraControl::kExposure, prop(-13, -1, 1, -6, kBoth, kSimUvcAuto)},  // log2 seconds
+        {UvcCameraControl::kFocus, prop(0, 1023, 1, 68, kBoth, kSimUvcAuto)},
     };
 }
 

@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "request_record.h"
+#include "usb/request_record.h"
 
 namespace TVR {
 
@@ -32,8 +32,9 @@ UsbEndpointDescriptor controlDescriptor(uint8_t bcdUsbMajor, uint8_t bMaxPacketS
 
 }  // namespace
 
-ControlEP::ControlEP(UsbDriverHandle* handle, uint8_t bcdUsbMajor, uint8_t bMaxPacketSize0)
-    : UsbEP(handle, controlDescriptor(bcdUsbMajor, bMaxPacketSize0)) {}
+ControlEP::ControlEP(UsbDriverHandle* handle, uint8_t bcdUsbMajor, uint8_t bMaxPacketSize0,
+                     uint32_t timeoutMs)
+    : UsbEP(handle, controlDescriptor(bcdUsbMajor, bMaxPacketSize0), std::nullopt, timeoutMs) {}
 
 UsbRequest ControlEP::startTransfer(std::span<uint8_t> data, UsbOverlapped& ov) {
     if (data.size() > std::numeric_limits<uint16_t>::max()) return {};

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "usb_ep.h"
+#include "usb/usb_ep.h"
 
 namespace TVR {
 
@@ -18,7 +18,8 @@ public:
     static constexpr uint8_t kDirectionIn = 0x80;
 
     // The packet size is bMaxPacketSize0 on USB 2 and 2 to that power from USB 3 on.
-    ControlEP(UsbDriverHandle* handle, uint8_t bcdUsbMajor, uint8_t bMaxPacketSize0);
+    ControlEP(UsbDriverHandle* handle, uint8_t bcdUsbMajor, uint8_t bMaxPacketSize0,
+              uint32_t timeoutMs = kDefaultTimeoutMs);
 
     bool isIn() const override { return m_directionIn; }
     // A vendor request with the current setup fields; wLength is the data size (at most

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "request_record.h"
+#include "usb/request_record.h"
 
 namespace TVR {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "usb_ep.h"
+#include "usb/usb_ep.h"
 
 namespace TVR {
 

@@ -21,7 +21,11 @@ inline constexpr uint8_t kConfiguration = 2;
 inline constexpr uint8_t kString = 3;
 inline constexpr uint8_t kInterface = 4;
 inline constexpr uint8_t kEndpoint = 5;
+inline constexpr uint8_t kInterfaceAssociation = 11;
 inline constexpr uint8_t kBos = 15;
+inline constexpr uint8_t kDeviceCapability = 16;
+inline constexpr uint8_t kClassInterface = 0x24;  // class-specific (video control and streaming)
+inline constexpr uint8_t kClassEndpoint = 0x25;
 inline constexpr uint8_t kSsEndpointCompanion = 0x30;
 }  // namespace DescType
 

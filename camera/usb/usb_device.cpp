@@ -6,12 +6,12 @@
 
 #include <fmt/format.h>
 
-#include "control_ep.h"
-#include "debug_out.h"
-#include "isoch_ep.h"
-#include "request_record.h"
-#include "usb_ep.h"
-#include "utf_text.h"
+#include "usb/control_ep.h"
+#include "usb/debugger_output.h"
+#include "usb/isoch_ep.h"
+#include "usb/request_record.h"
+#include "usb/usb_ep.h"
+#include "usb/utf_text.h"
 
 namespace TVR {
 
@@ -67,8 +67,9 @@ unsigned pathSuffixNumber(std::string_view path) {
     return sum;
 }
 
-UsbDevice::UsbDevice(UsbDriver& driver, const Guid& guid, bool openFirst)
-    : m_driver(driver), m_guid(guid) {
+UsbDevice::UsbDevice(UsbDriver& driver, const Guid& guid, bool openFirst,
+                     uint32_t endpointTimeoutMs)
+    : m_driver(driver), m_guid(guid), m_endpointTimeoutMs(endpointTimeoutMs) {
     if (openFirst) open(0);
 }
 
@@ -121,7 +122,7 @@ bool UsbDevice::openPath(const std::string& path) {
     m_superSpeed = speed == kSpeedSuper;
 
     m_control = std::make_unique<ControlEP>(m_handle.get(), m_deviceDesc.bcdUSBMajor,
-                                            m_deviceDesc.bMaxPacketSize0);
+                                            m_deviceDesc.bMaxPacketSize0, m_endpointTimeoutMs);
 
     const auto config =
         readWholeDescriptor(DescType::kConfiguration, 0, DescSize::kConfiguration, true, 0);
@@ -143,12 +144,12 @@ void UsbDevice::buildEndpoints() {
             switch (ep.endpoint.transferType()) {
                 case EpType::kBulk:
                 case EpType::kInterrupt:
-                    m_endpoints[i].push_back(
-                        std::make_unique<UsbEP>(m_handle.get(), ep.endpoint, ep.companion));
+                    m_endpoints[i].push_back(std::make_unique<UsbEP>(
+                        m_handle.get(), ep.endpoint, ep.companion, m_endpointTimeoutMs));
                     break;
                 case EpType::kIsochronous:
-                    m_endpoints[i].push_back(
-                        std::make_unique<IsochEP>(m_handle.get(), ep.endpoint, ep.companion));
+                    m_endpoints[i].push_back(std::make_unique<IsochEP>(
+                        m_handle.get(), ep.endpoint, ep.companion, m_endpointTimeoutMs));
                     break;
                 default:
                     break;

@@ -11,13 +11,13 @@
 #include <utility>
 #include <vector>
 
-#include "guid.h"
-#include "usb_descriptors.h"
-#include "usb_driver.h"
+#include "usb/guid.h"
+#include "usb/usb_descriptors.h"
+#include "usb/usb_driver.h"
+#include "usb/usb_ep.h"
 
 namespace TVR {
 
-class UsbEP;
 class ControlEP;
 
 // Devices of the interface class that are present; at most 255.
@@ -56,8 +56,10 @@ public:
     static constexpr uint32_t kDescriptorTimeoutSec = 1;
     static constexpr size_t kDriverTextBytes = 256;
 
+    // Every endpoint the device makes when it opens starts with `endpointTimeoutMs`.
     explicit UsbDevice(UsbDriver& driver, const Guid& guid = kCyUsbDriverGuid,
-                       bool openFirst = false);
+                       bool openFirst = false,
+                       uint32_t endpointTimeoutMs = UsbEP::kDefaultTimeoutMs);
     ~UsbDevice();
     UsbDevice(const UsbDevice&) = delete;
     UsbDevice& operator=(const UsbDevice&) = delete;
@@ -97,6 +99,7 @@ public:
     uint32_t maxPowerMilliamps() const;
 
     const Guid& guid() const { return m_guid; }
+    uint32_t endpointTimeout() const { return m_endpointTimeoutMs; }
     UsbDriver& driver() { return m_driver; }
     const std::string& path() const { return m_path; }
     const std::string& deviceName() const { return m_deviceName; }
@@ -128,6 +131,7 @@ private:
 
     UsbDriver& m_driver;
     Guid m_guid;
+    uint32_t m_endpointTimeoutMs;
     std::unique_ptr<UsbDriverHandle> m_handle;
     std::string m_path;
     std::string m_deviceName;

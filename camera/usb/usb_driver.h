@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "guid.h"
+#include "usb/guid.h"
 
 namespace TVR {
 

@@ -1,15 +1,11 @@
 #include "usb_ep.h"
 
-#include <atomic>
-
-#include "debug_out.h"
-#include "request_record.h"
+#include "usb/debugger_output.h"
+#include "usb/request_record.h"
 
 namespace TVR {
 
 namespace {
-
-std::atomic<uint32_t> g_defaultTimeoutMs{UsbEP::kDefaultTimeoutMs};
 
 constexpr uint32_t kAbortWaitMs = 100;
 // After a time-out the driver gets a short grace period to complete the aborted request, then
@@ -20,12 +16,12 @@ constexpr uint32_t kSecondAbortGraceMs = 500;
 }  // namespace
 
 UsbEP::UsbEP(UsbDriverHandle* handle, const UsbEndpointDescriptor& desc,
-             const std::optional<UsbSsCompanionDescriptor>& companion)
+             const std::optional<UsbSsCompanionDescriptor>& companion, uint32_t timeoutMs)
     : m_handle(handle),
       m_desc(desc),
       m_companion(companion),
       m_transferUnit(desc.maxTransferUnit),
-      m_timeoutMs(g_defaultTimeoutMs.load()) {
+      m_timeoutMs(timeoutMs) {
     if (m_companion) {
         m_transferUnit *= m_companion->bMaxBurst + 1u;
         if (m_desc.transferType() == EpType::kIsochronous) {
@@ -35,10 +31,6 @@ UsbEP::UsbEP(UsbDriverHandle* handle, const UsbEndpointDescriptor& desc,
 }
 
 UsbEP::~UsbEP() = default;
-
-void UsbEP::setDefaultTimeout(uint32_t ms) { g_defaultTimeoutMs.store(ms); }
-
-uint32_t UsbEP::defaultTimeout() { return g_defaultTimeoutMs.load(); }
 
 bool UsbEP::isIn() const {
     if (m_desc.transferType() == EpType::kControl) {

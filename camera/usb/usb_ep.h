@@ -10,8 +10,8 @@
 #include <span>
 #include <vector>
 
-#include "usb_descriptors.h"
-#include "usb_driver.h"
+#include "usb/usb_descriptors.h"
+#include "usb/usb_driver.h"
 
 namespace TVR {
 
@@ -28,7 +28,8 @@ public:
 
     // The handle is not owned; it outlives the endpoint.
     UsbEP(UsbDriverHandle* handle, const UsbEndpointDescriptor& desc,
-          const std::optional<UsbSsCompanionDescriptor>& companion = std::nullopt);
+          const std::optional<UsbSsCompanionDescriptor>& companion = std::nullopt,
+          uint32_t timeoutMs = kDefaultTimeoutMs);
     virtual ~UsbEP();
     UsbEP(const UsbEP&) = delete;
     UsbEP& operator=(const UsbEP&) = delete;
@@ -61,10 +62,6 @@ public:
     // Statuses of the last finished transfer.
     uint32_t ntStatus() const { return m_ntStatus; }
     uint32_t usbStatus() const { return m_usbStatus; }
-
-    // Time-out for endpoints created from now on, for the whole process.
-    static void setDefaultTimeout(uint32_t ms);
-    static uint32_t defaultTimeout();
 
 protected:
     UsbDriverHandle* handle() const { return m_handle; }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "uvc_properties.h"
+#include "video/uvc_properties.h"
 
 namespace TVR {
 
@@ -25,7 +25,7 @@ struct CaptureDevice {
 
 // A listing of capture devices. Each call enumerates afresh; callers on any thread.
 class CaptureDeviceSource {
-  public:
+public:
     virtual ~CaptureDeviceSource() = default;
     virtual std::vector<CaptureDevice> audioCaptureDevices() = 0;
     virtual std::vector<CaptureDevice> videoCaptureDevices() = 0;

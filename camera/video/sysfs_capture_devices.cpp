@@ -1,5 +1,5 @@
 #include "sysfs_capture_devices.h"
-#include "v4l2_uvc_properties.h"
+#include "video/v4l2_uvc_properties.h"
 
 #include <fcntl.h>
 #include <linux/videodev2.h>
@@ -185,7 +185,6 @@ std::optional<unsigned> usbDeviceNameBus(std::string_view name) {
     }
     return bus;
 }
-
 
 std::string usbLocationInSysfsPath(const std::string& devicePath) {
     std::vector<std::string> parts;

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "capture_device.h"
+#include "video/capture_device.h"
 
 namespace TVR {
 
@@ -47,7 +47,7 @@ std::optional<unsigned> parseKernelNumber(std::string_view s);
 std::optional<unsigned> usbDeviceNameBus(std::string_view name);
 
 class SysfsCaptureDevices : public CaptureDeviceSource {
-  public:
+public:
     explicit SysfsCaptureDevices(SysfsRoots roots = {}) : m_roots(std::move(roots)) {}
     std::vector<CaptureDevice> audioCaptureDevices() override {
         return listAlsaCaptureDevices(m_roots);
@@ -59,7 +59,7 @@ class SysfsCaptureDevices : public CaptureDeviceSource {
     // not open); null for a link that is no path.
     std::unique_ptr<UvcPropertySource> openUvcProperties(const CaptureDevice& device) override;
 
-  private:
+private:
     SysfsRoots m_roots;
 };
 

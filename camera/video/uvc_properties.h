@@ -1,11 +1,14 @@
 #pragma once
 
 // The UVC properties of a capture device: one property set (camera control or processing
-// amplifier), numbered by the platform's own property enumeration. Backends: V4L2 controls,
-// the simulated capture side. Called from the thread that uses the capture device.
+// amplifier), numbered by the platform's own property enumeration (UvcCameraControl,
+// UvcProcAmp). Backends: V4L2 controls, the simulated capture side. Called from the thread that
+// uses the capture device.
 
 #include <cstdint>
 #include <optional>
+
+#include "protocol/uvc_property_ids.h"
 
 namespace TVR {
 

@@ -14,26 +14,6 @@ namespace TVR {
 
 namespace {
 
-// The platform's property numbers.
-constexpr int32_t kPan = 0;
-constexpr int32_t kTilt = 1;
-constexpr int32_t kZoom = 3;
-constexpr int32_t kExposure = 4;
-constexpr int32_t kIris = 5;
-constexpr int32_t kFocus = 6;
-constexpr int32_t kCameraControlCount = 7;
-
-constexpr int32_t kBrightness = 0;
-constexpr int32_t kContrast = 1;
-constexpr int32_t kHue = 2;
-constexpr int32_t kSaturation = 3;
-constexpr int32_t kSharpness = 4;
-constexpr int32_t kGamma = 5;
-constexpr int32_t kWhiteBalance = 7;
-constexpr int32_t kBacklightCompensation = 8;
-constexpr int32_t kGain = 9;
-constexpr int32_t kProcAmpCount = 10;
-
 // 100 µs units per second.
 constexpr double kExposureUnitsPerSecond = 10000.0;
 // Beyond these, 2^n s does not fit a control value either way.
@@ -98,6 +78,7 @@ bool menuHasItem(int fd, const v4l2_queryctrl& qc, int32_t index) {
 
 std::optional<V4l2ControlMapping> v4l2ControlFor(UvcPropertySet set, int32_t property) {
     if (set == UvcPropertySet::CameraControl) {
+        using namespace UvcCameraControl;
         switch (property) {
             case kPan:
                 return plain(V4L2_CID_PAN_ABSOLUTE);
@@ -116,6 +97,7 @@ std::optional<V4l2ControlMapping> v4l2ControlFor(UvcPropertySet set, int32_t pro
                 return std::nullopt;
         }
     }
+    using namespace UvcProcAmp;
     switch (property) {
         case kBrightness:
             return plain(V4L2_CID_BRIGHTNESS);
@@ -289,8 +271,8 @@ V4l2UvcProperties::V4l2UvcProperties(const std::string& nodePath) {
         }
         return nullptr;
     };
-    m_cameraControl = offered(UvcPropertySet::CameraControl, kCameraControlCount);
-    m_procAmp = offered(UvcPropertySet::ProcAmp, kProcAmpCount);
+    m_cameraControl = offered(UvcPropertySet::CameraControl, UvcCameraControl::kCount);
+    m_procAmp = offered(UvcPropertySet::ProcAmp, UvcProcAmp::kCount);
 }
 
 UvcProperties* V4l2UvcProperties::cameraControl() { return m_cameraControl.get(); }

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "uvc_properties.h"
+#include "video/uvc_properties.h"
 
 namespace TVR {
 

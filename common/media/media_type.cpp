@@ -13,9 +13,6 @@ namespace OLK {
 namespace {
 
 constexpr float kRatioTolerance = 0.001f;
-constexpr uint32_t kInterlaceProgressive = 2;
-constexpr uint32_t kInterlaceFirstInterlaced = 3;
-constexpr uint32_t kInterlaceLastInterlaced = 7;
 
 }  // namespace
 
@@ -116,10 +113,10 @@ MediaTypeVideo::MediaTypeVideo(std::shared_ptr<Attributes> mediaType)
 
     uint32_t interlace = 0;
     if (mt->getUINT32(MF_MT_INTERLACE_MODE, &interlace) == S_OK) {
-        if (interlace == kInterlaceProgressive) {
+        if (interlace == InterlaceMode::kProgressive) {
             m_interlaced = false;
-        } else if (interlace >= kInterlaceFirstInterlaced &&
-                   interlace <= kInterlaceLastInterlaced) {
+        } else if (interlace >= InterlaceMode::kFieldInterleavedUpperFirst &&
+                   interlace <= InterlaceMode::kMixedInterlaceOrProgressive) {
             m_interlaced = true;
         }
     }

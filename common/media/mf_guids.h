@@ -81,6 +81,16 @@ inline constexpr GUID MF_MT_VIDEO_CHROMA_SITING =
     makeGuid(0x65df2370, 0xc773, 0x4c33, 0xaa, 0x64, 0x84, 0x3e, 0x06, 0x8e, 0xfb, 0x0c);
 inline constexpr GUID MF_MT_INTERLACE_MODE =
     makeGuid(0xe2724bb8, 0xe676, 0x4806, 0xb4, 0xb2, 0xa8, 0xd6, 0xef, 0xb4, 0x4c, 0xcd);
+// Values of MF_MT_INTERLACE_MODE, numbered as the platform's enumeration numbers them.
+namespace InterlaceMode {
+inline constexpr uint32_t kUnknown = 0;
+inline constexpr uint32_t kProgressive = 2;
+inline constexpr uint32_t kFieldInterleavedUpperFirst = 3;
+inline constexpr uint32_t kFieldInterleavedLowerFirst = 4;
+inline constexpr uint32_t kFieldSingleUpper = 5;
+inline constexpr uint32_t kFieldSingleLower = 6;
+inline constexpr uint32_t kMixedInterlaceOrProgressive = 7;
+}  // namespace InterlaceMode
 inline constexpr GUID MF_MT_TRANSFER_FUNCTION =
     makeGuid(0x5fb0fce9, 0xbe5c, 0x4935, 0xa8, 0x11, 0xec, 0x83, 0x8f, 0x8e, 0xed, 0x93);
 inline constexpr GUID MF_MT_VIDEO_PRIMARIES =

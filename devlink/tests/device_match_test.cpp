@@ -8,10 +8,10 @@
 #include <fmt/format.h>
 
 #include "device_match.h"
-#include "sim_capture_devices.h"
-#include "sim_driver.h"
-#include "sysfs_capture_devices.h"
-#include "usb_device.h"
+#include "sim/sim_driver.h"
+#include "sim/video/sim_capture_devices.h"
+#include "usb/usb_device.h"
+#include "video/sysfs_capture_devices.h"
 
 namespace TVR::Devlink {
 namespace {
@@ -55,11 +55,10 @@ TEST(DevlinkReport, OneCameraMatchesItsCaptureDevice) {
     Sim::SimDriver drv;
     auto cam = drv.addCamera();
     const std::string name = nameOf(drv, *cam, false);
-    const std::string expected = std::string(kAudioHeader) + kVideoHeader +
-                                 videoRecord("Tavro Brisco camera", "1-1") + "\n" + kFx3Header +
-                                 fx3Record(name, 0, "1-1") + kMatchHeader + "FX3 device#: 0 - " +
-                                 name + "\n\rIMF device: " + videoRecord("Tavro Brisco camera", "1-1") +
-                                 "\n";
+    const std::string expected =
+        std::string(kAudioHeader) + kVideoHeader + videoRecord("Tavro Brisco camera", "1-1") +
+        "\n" + kFx3Header + fx3Record(name, 0, "1-1") + kMatchHeader + "FX3 device#: 0 - " + name +
+        "\n\rIMF device: " + videoRecord("Tavro Brisco camera", "1-1") + "\n";
     EXPECT_EQ(report(drv), expected);
 }
 
@@ -126,8 +125,8 @@ TEST(DevlinkReport, UnopenableDeviceIsListedWithoutNameAndStillMatched) {
 
 TEST(DevlinkReport, NoDevicesPrintsHeadersOnly) {
     Sim::SimDriver drv;
-    const std::string expected = std::string(kAudioHeader) + kVideoHeader + kFx3Header +
-                                 kMatchHeader + "No matches found\n";
+    const std::string expected =
+        std::string(kAudioHeader) + kVideoHeader + kFx3Header + kMatchHeader + "No matches found\n";
     EXPECT_EQ(report(drv), expected);
 }
 

@@ -8,35 +8,28 @@
 #include <thread>
 #include <vector>
 
+#include "apilog.h"
 #include "fx3.h"
 #include "image_builder.h"
-#include "sim_driver.h"
-#include "sim_images.h"
-#include "sim_upgrade.h"
-#include "vendor_requests.h"
+#include "protocol/vendor_requests.h"
+#include "sim/sim_driver.h"
+#include "sim/sim_images.h"
+#include "sim/sim_upgrade.h"
+#include "test_support.h"
 
 namespace TVR {
 namespace {
 
-// Re-enumeration runs on the driver's thread; bounded so a lost camera fails instead of hanging.
-template <typename Pred>
-bool eventually(Pred pred) {
-    for (int i = 0; i < 2000; ++i) {
-        if (pred()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return pred();
-}
-
-struct Camera {
-    explicit Camera(Sim::SimUpgradeConfig config) {
+struct LoaderCamera {
+    explicit LoaderCamera(Sim::SimUpgradeConfig config) {
         config.resetMs = 5;
         config.eraseMs = 2;
         config.configStageMs = 1;
         camera->setFirmware(firmware);
         upgrade = Sim::SimUpgrade::install(driver, camera, config);
         // A camera without a program in its flash comes back under the boot loader first.
-        EXPECT_TRUE(eventually([this] { return fx3.deviceCount() == 1 && fx3.selectDevice(0); }));
+        EXPECT_TRUE(TestSupport::eventually(
+            [this] { return fx3.deviceCount() == 1 && fx3.selectDevice(0); }));
         camera->clearRequests();
     }
     static Sim::SimUpgradeConfig bootLoader() {
@@ -58,7 +51,8 @@ struct Camera {
     std::shared_ptr<Sim::SimCamera> camera = driver.addCamera();
     std::shared_ptr<Sim::SimCameraFirmware> firmware = std::make_shared<Sim::SimCameraFirmware>();
     std::shared_ptr<Sim::SimUpgrade> upgrade;
-    FX3 fx3{driver, false, 200};
+    ApiLog log;
+    FX3 fx3{driver, log, false, 200};
 };
 
 uint32_t addressOf(const Sim::SetupPacket& s) {
@@ -66,13 +60,13 @@ uint32_t addressOf(const Sim::SetupPacket& s) {
 }
 
 TEST(Fx3Loader, RamLoadWritesVerifiedPiecesThenStarts) {
-    Camera cam(Camera::bootLoader());
+    LoaderCamera cam(LoaderCamera::bootLoader());
     ASSERT_TRUE(cam.fx3.bootLoaderRunning());
     cam.camera->clearRequests();
     const std::vector<uint8_t> image = Sim::buildSimFx3Image(321);
 
     ASSERT_EQ(loadFx3Ram(cam.fx3, image), kRamLoadDone);
-    EXPECT_TRUE(eventually([&cam] { return cam.upgrade->runningFromRam(); }));
+    EXPECT_TRUE(TestSupport::eventually([&cam] { return cam.upgrade->runningFromRam(); }));
     EXPECT_EQ(cam.firmware->fx3Version(), Sim::simFx3VersionForBuild(321));
 
     // Every piece is written, read back from the same address, and the start comes last.
@@ -101,9 +95,9 @@ TEST(Fx3Loader, RamLoadWritesVerifiedPiecesThenStarts) {
 }
 
 TEST(Fx3Loader, RamLoadRetriesAPieceAndGivesUpAfterThreeAttempts) {
-    Sim::SimUpgradeConfig config = Camera::bootLoader();
+    Sim::SimUpgradeConfig config = LoaderCamera::bootLoader();
     config.stallAtWrite = 0;
-    Camera cam(config);
+    LoaderCamera cam(config);
     const std::vector<uint8_t> image = Sim::buildSimFx3Image(322);
     ASSERT_EQ(loadFx3Ram(cam.fx3, image), kRamLoadDone);
     const auto boot = cam.requests(VR_BOOTLOADER);
@@ -113,9 +107,9 @@ TEST(Fx3Loader, RamLoadRetriesAPieceAndGivesUpAfterThreeAttempts) {
     EXPECT_FALSE(boot[1].isIn());
     EXPECT_EQ(addressOf(boot[0]), addressOf(boot[1]));
 
-    Sim::SimUpgradeConfig gone = Camera::bootLoader();
+    Sim::SimUpgradeConfig gone = LoaderCamera::bootLoader();
     gone.unplugAtWrite = 0;
-    Camera unplugged(gone);
+    LoaderCamera unplugged(gone);
     EXPECT_EQ(loadFx3Ram(unplugged.fx3, image), kRamLoadWriteFailed);
     EXPECT_FALSE(unplugged.upgrade->runningFromRam());
 }
@@ -125,9 +119,9 @@ TEST(Fx3Loader, RamLoadRetriesAPieceAndGivesUpAfterThreeAttempts) {
 TEST(Fx3Loader, RamLoadVerifiesEachPieceByItsReadBack) {
     const std::vector<uint8_t> image = Sim::buildSimFx3Image(325);
     {
-        Sim::SimUpgradeConfig config = Camera::bootLoader();
+        Sim::SimUpgradeConfig config = LoaderCamera::bootLoader();
         config.corruptReadbacks = 1;
-        Camera cam(config);
+        LoaderCamera cam(config);
         ASSERT_EQ(loadFx3Ram(cam.fx3, image), kRamLoadDone);
         const auto boot = cam.requests(VR_BOOTLOADER);
         ASSERT_GE(boot.size(), 4u);
@@ -137,13 +131,13 @@ TEST(Fx3Loader, RamLoadVerifiesEachPieceByItsReadBack) {
         EXPECT_FALSE(boot[2].isIn());
         EXPECT_TRUE(boot[3].isIn());
         EXPECT_EQ(addressOf(boot[0]), addressOf(boot[2]));
-        EXPECT_TRUE(eventually([&cam] { return cam.upgrade->runningFromRam(); }));
+        EXPECT_TRUE(TestSupport::eventually([&cam] { return cam.upgrade->runningFromRam(); }));
         EXPECT_EQ(cam.firmware->fx3Version(), Sim::simFx3VersionForBuild(325));
     }
     {
-        Sim::SimUpgradeConfig config = Camera::bootLoader();
+        Sim::SimUpgradeConfig config = LoaderCamera::bootLoader();
         config.corruptReadbacks = 3;
-        Camera cam(config);
+        LoaderCamera cam(config);
         EXPECT_EQ(loadFx3Ram(cam.fx3, image), kRamLoadWriteFailed);
         const auto boot = cam.requests(VR_BOOTLOADER);
         ASSERT_EQ(boot.size(), 6u);
@@ -154,7 +148,7 @@ TEST(Fx3Loader, RamLoadVerifiesEachPieceByItsReadBack) {
 }
 
 TEST(Fx3Loader, BadImagesAreRefused) {
-    Camera cam(Camera::bootLoader());
+    LoaderCamera cam(LoaderCamera::bootLoader());
 
     // A damaged data word: everything is written and verified, but the start is never sent.
     EXPECT_EQ(loadFx3Ram(cam.fx3, Sim::buildSimFx3Image(323, true)), kRamLoadChecksumMismatch);
@@ -176,7 +170,7 @@ TEST(Fx3Loader, BadImagesAreRefused) {
 }
 
 TEST(Fx3Loader, SpiProgrammingPadsTheLastPiece) {
-    Camera cam{Sim::SimUpgradeConfig{}};
+    LoaderCamera cam{Sim::SimUpgradeConfig{}};
     ASSERT_TRUE(cam.fx3.spiEnable());
     const std::vector<uint8_t> image =
         FirmwareTest::Fx3ImageBuilder().section(Sim::kSimFx3RamBase, 244).build(0x40000000);
@@ -204,7 +198,7 @@ TEST(Fx3Loader, SpiProgrammingPadsTheLastPiece) {
 }
 
 TEST(Fx3Loader, SpiProgrammingAcrossSectorsAndItsFailures) {
-    Camera cam{Sim::SimUpgradeConfig{}};
+    LoaderCamera cam{Sim::SimUpgradeConfig{}};
     ASSERT_TRUE(cam.fx3.spiEnable());
     const std::vector<uint8_t> image = Sim::buildSimFx3Image(325);
     ASSERT_GT(image.size(), Sim::kSimFlashSectorSize);
@@ -227,14 +221,14 @@ TEST(Fx3Loader, SpiProgrammingAcrossSectorsAndItsFailures) {
 
     Sim::SimUpgradeConfig config;
     config.eraseError = true;
-    Camera failing(config);
+    LoaderCamera failing(config);
     ASSERT_TRUE(failing.fx3.spiEnable());
     EXPECT_EQ(programFx3Spi(failing.fx3, image), kSpiProgramEraseFailed);
     EXPECT_TRUE(failing.requests(VR_SPI_WRITE).empty());
 
     Sim::SimUpgradeConfig stalls;
     stalls.stallAtWrite = 0;
-    Camera stalled(stalls);
+    LoaderCamera stalled(stalls);
     ASSERT_TRUE(stalled.fx3.spiEnable());
     EXPECT_EQ(programFx3Spi(stalled.fx3, image), kSpiProgramWriteFailed);
 }

@@ -220,7 +220,8 @@ TEST(ReleaseClient, InstallerCheck) {
                           });
     const ReleaseClient client(DownloadServer(rig.server.baseUrl()));
 
-    InstallerCheck check = client.checkInstaller();
+    ApiLog log;
+    InstallerCheck check = client.checkInstaller(log);
     EXPECT_EQ(check.error, "");
     EXPECT_EQ(check.info.versionValue(), 20600u);
     EXPECT_FALSE(check.info.newerThan());
@@ -230,29 +231,28 @@ TEST(ReleaseClient, InstallerCheck) {
     EXPECT_EQ(seen.agent, "Tavro control center");
 
     reply = "2:6:1:0:setup.exe:1000";
-    check = client.checkInstaller();
+    check = client.checkInstaller(log);
     EXPECT_TRUE(check.info.newerThan());
     EXPECT_EQ(check.info.path, "setup.exe");
     EXPECT_EQ(client.server().url(check.info.path), rig.server.baseUrl() + "setup.exe");
 
     // A bad field offers nothing, even when the fields before it looked newer.
-    const size_t messages = ApiLog::instance().messageCount();
+    EXPECT_EQ(log.messageCount(), 0u);
     reply = "9:x:1:0:setup.exe:1000";
-    check = client.checkInstaller();
+    check = client.checkInstaller(log);
     EXPECT_EQ(check.info.versionValue(), 0u);
     EXPECT_FALSE(check.info.newerThan());
-    ASSERT_EQ(ApiLog::instance().messageCount(), messages + 1);
-    const auto logged = ApiLog::instance().message(ApiLog::instance().firstMessageIndex() +
-                                                   ApiLog::instance().messageCount() - 1);
+    ASSERT_EQ(log.messageCount(), 1u);
+    const auto logged = log.message(log.firstMessageIndex());
     ASSERT_TRUE(logged.has_value());
     EXPECT_EQ(logged->text, "Unexpected installer information!");
     EXPECT_TRUE(logged->error);
 
     // Too few fields or an empty reply: no newer version and no exception.
     reply = "2:7:0:setup.exe";
-    EXPECT_FALSE(client.checkInstaller().info.newerThan());
+    EXPECT_FALSE(client.checkInstaller(log).info.newerThan());
     reply = "";
-    check = client.checkInstaller();
+    check = client.checkInstaller(log);
     EXPECT_FALSE(check.info.newerThan());
     EXPECT_EQ(check.error, "");
 }

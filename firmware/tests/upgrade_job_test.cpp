@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -20,27 +21,19 @@
 #include "apilog.h"
 #include "download_server.h"
 #include "fx3.h"
-#include "sim_driver.h"
-#include "sim_images.h"
-#include "sim_upgrade.h"
+#include "protocol/vendor_requests.h"
+#include "sim/sim_driver.h"
+#include "sim/sim_images.h"
+#include "sim/sim_upgrade.h"
 #include "test_server.h"
-#include "usb_device.h"
-#include "usb_ids.h"
-#include "vendor_requests.h"
+#include "test_support.h"
+#include "usb/usb_device.h"
+#include "usb/usb_ids.h"
 
 namespace TVR {
 namespace {
 
 namespace fs = std::filesystem;
-
-template <typename Pred>
-bool eventually(Pred pred) {
-    for (int i = 0; i < 5000; ++i) {
-        if (pred()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return pred();
-}
 
 UpgradeTiming fastTiming() {
     UpgradeTiming t;
@@ -171,7 +164,7 @@ struct Camera {
         config.configStageMs = 1;
         camera->setFirmware(firmware);
         upgrade = Sim::SimUpgrade::install(driver, camera, config);
-        EXPECT_TRUE(eventually([this] {
+        EXPECT_TRUE(TestSupport::eventually([this] {
             return fx3.deviceCount() == 1 && fx3.selectDevice(0) &&
                    fx3.bootLoaderRunning() == !upgrade->config().flashValid;
         }));
@@ -187,7 +180,8 @@ struct Camera {
     std::shared_ptr<Sim::SimCamera> camera = driver.addCamera();
     std::shared_ptr<Sim::SimCameraFirmware> firmware = std::make_shared<Sim::SimCameraFirmware>();
     std::shared_ptr<Sim::SimUpgrade> upgrade;
-    FX3 fx3{driver, false, 200};
+    ApiLog log;
+    FX3 fx3{driver, log, false, 200};
 };
 
 struct UpgradeRun {
@@ -426,8 +420,8 @@ TEST(UpgradeJob, Fx3FilesThatAreNoProgramAreRefusedBeforeTheCameraIsChanged) {
                 EXPECT_FALSE(run.finish());
                 run.job.reset();
                 const std::string log = run.recorder.text();
-                EXPECT_TRUE(contains(log, "Checking the FX3 image... Error\r\n" +
-                                              std::string(f.reason)))
+                EXPECT_TRUE(
+                    contains(log, "Checking the FX3 image... Error\r\n" + std::string(f.reason)))
                     << f.name << "\n"
                     << log;
                 EXPECT_TRUE(contains(log, "\r\nFirmware upgrade failed\r\n"));
@@ -462,9 +456,9 @@ TEST(UpgradeJob, LocalFilesLoadByAnyName) {
         UpgradeRun run(cam.fx3, UpgradeTarget::Fpga, n.given);
         EXPECT_TRUE(run.finish()) << n.given << "\n" << run.recorder.text();
         run.job.reset();
-        EXPECT_TRUE(contains(run.recorder.text(), "bytes) from file://" +
-                                                      (fs::path(dir.path) / n.given).string() +
-                                                      "... OK\r\n"))
+        EXPECT_TRUE(contains(
+            run.recorder.text(),
+            "bytes) from file://" + (fs::path(dir.path) / n.given).string() + "... OK\r\n"))
             << run.recorder.text();
         EXPECT_EQ(cam.firmware->fpgaVersion(), Sim::simFpgaVersionForBuild(71));
     }
@@ -500,7 +494,8 @@ TEST(UpgradeJob, ReconnectFollowsThePortAndTheAlternativeAttemptOnlyALoneCamera)
         std::shared_ptr<Sim::SimCamera> other;
         if (!alone) other = cam.driver.addCamera();
         TempDir dir;
-        UpgradeRun run(cam.fx3, UpgradeTarget::Fpga, dir.write("fpga.bin", Sim::buildSimFpgaImage(3)));
+        UpgradeRun run(cam.fx3, UpgradeTarget::Fpga,
+                       dir.write("fpga.bin", Sim::buildSimFpgaImage(3)));
         run.recorder.onText = [&](const std::string& text) {
             if (text != "Resetting FX3 to initialize the new firmware code... ") return;
             cam.driver.unplug(cam.camera);
@@ -545,9 +540,9 @@ TEST(UpgradeJob, WithTwoCamerasOnlyTheChosenOneIsProgrammed) {
     for (const Mode mode : {Mode::FlashFromBootLoader, Mode::FlashFromRuntime, Mode::RamOnly}) {
         for (const int target : {0, 1}) {
             for (const bool otherInBootLoader : {false, true}) {
-                SCOPED_TRACE(::testing::Message() << "mode " << static_cast<int>(mode) << " target "
-                                                  << target << " other in boot loader "
-                                                  << otherInBootLoader);
+                SCOPED_TRACE(::testing::Message()
+                             << "mode " << static_cast<int>(mode) << " target " << target
+                             << " other in boot loader " << otherInBootLoader);
                 Sim::SimDriver driver;
                 std::shared_ptr<Sim::SimCamera> cams[2];
                 std::shared_ptr<Sim::SimCameraFirmware> fws[2];
@@ -562,12 +557,13 @@ TEST(UpgradeJob, WithTwoCamerasOnlyTheChosenOneIsProgrammed) {
                     uc.resetMs = 5;
                     uc.eraseMs = 2;
                     uc.configStageMs = 1;
-                    uc.flashValid = i == target ? mode != Mode::FlashFromBootLoader
-                                                : !otherInBootLoader;
+                    uc.flashValid =
+                        i == target ? mode != Mode::FlashFromBootLoader : !otherInBootLoader;
                     ups[i] = Sim::SimUpgrade::install(driver, cams[i], uc);
                 }
-                FX3 fx3{driver, false, 200};
-                ASSERT_TRUE(eventually([&] {
+                ApiLog log;
+                FX3 fx3{driver, log, false, 200};
+                ASSERT_TRUE(TestSupport::eventually([&] {
                     return fx3.deviceCount() == 2 &&
                            fx3.selectDevice(static_cast<uint8_t>(target)) &&
                            fx3.device().location() == "1-" + std::to_string(target + 1);
@@ -689,8 +685,8 @@ TEST(UpgradeJob, CancelAsksAndAbortsOnlyOnYes) {
     Recorder recorder;
     UpgradeJob job(cam.fx3, o, recorder);
     job.start();
-    ASSERT_TRUE(
-        eventually([&] { return contains(recorder.text(), "Erasing FPGA SPI Flash... "); }));
+    ASSERT_TRUE(TestSupport::eventually(
+        [&] { return contains(recorder.text(), "Erasing FPGA SPI Flash... "); }));
 
     Answers no(false);
     EXPECT_FALSE(job.requestClose(no));
@@ -701,7 +697,7 @@ TEST(UpgradeJob, CancelAsksAndAbortsOnlyOnYes) {
               "Are you sure you want to canel?");
     EXPECT_TRUE(job.inProgress());
 
-    const size_t messagesBefore = ApiLog::instance().messageCount();
+    const size_t messagesBefore = cam.log.firstMessageIndex() + cam.log.messageCount();
     Answers yes(true);
     EXPECT_TRUE(job.requestClose(yes));
     EXPECT_FALSE(job.inProgress());
@@ -713,7 +709,12 @@ TEST(UpgradeJob, CancelAsksAndAbortsOnlyOnYes) {
                          "user, the device may have been left in an unknown state!\r\n"))
         << log;
     EXPECT_FALSE(contains(log, "Firmware upgrade failed"));
-    EXPECT_GT(ApiLog::instance().messageCount(), messagesBefore);
+    // The camera's own log tells the start and the abort.
+    const auto started = messagesSince(cam.log, 0);
+    ASSERT_FALSE(started.empty());
+    EXPECT_EQ(started.front(), "Running firmware upgrade for FPGA");
+    const auto aborted = messagesSince(cam.log, messagesBefore);
+    EXPECT_EQ(std::count(aborted.begin(), aborted.end(), std::string(kAbortMessage)), 1);
 
     // After the procedure, closing asks nothing.
     Answers unused(false);

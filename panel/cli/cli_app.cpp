@@ -9,17 +9,17 @@
 #include <fmt/format.h>
 
 #include "apilog.h"
-#include "cli_session.h"
-#include "console_progress.h"
-#include "firmware_commands.h"
-#include "prefs_command.h"
-#include "reg_command.h"
+#include "backend/usb_backend.h"
+#include "cli/cli_session.h"
+#include "cli/console_progress.h"
+#include "cli/firmware_commands.h"
+#include "cli/prefs_command.h"
+#include "cli/reg_command.h"
+#include "cli/settings_commands.h"
+#include "cli/sim_image_command.h"
 #include "sensor/img_sensor.h"
-#include "settings_commands.h"
-#include "sim_image_command.h"
-#include "usb_backend.h"
-#include "usb_device.h"
-#include "usb_driver.h"
+#include "usb/usb_device.h"
+#include "usb/usb_driver.h"
 
 namespace TVR::Cli {
 
@@ -74,6 +74,7 @@ struct Context {
     Options opts;
     std::ostream& out;
     std::ostream& err;
+    ApiLog& log;  // the run's own
 };
 
 struct Command {
@@ -141,10 +142,10 @@ int cmdList(Context& c) {
 }
 
 int cmdInfo(Context& c) {
-    CliSession cli(c.err, false, c.opts.progress);
+    CliSession cli(c.err, c.log, false, c.opts.progress);
     int rc = kExitOk;
-    if (!cli.open(CameraChoice{c.opts.simulate, c.opts.device, c.opts.progress, c.opts.open}, rc,
-                  true)) {
+    if (!cli.open(CameraChoice{c.opts.simulate, c.opts.device, c.opts.progress, c.opts.open, c.log},
+                  rc, true)) {
         return rc;
     }
     ImgSensor& cam = cli.session().camera();
@@ -186,8 +187,10 @@ using SettingsRun = int (*)(const std::vector<std::string>&, const CameraChoice&
 
 std::function<int(Context&)> settingsCommand(SettingsRun run) {
     return [run](Context& c) {
-        return run(c.opts.rest, CameraChoice{c.opts.simulate, c.opts.device, c.opts.progress, c.opts.open},
-                   c.out, c.err);
+        return run(
+            c.opts.rest,
+            CameraChoice{c.opts.simulate, c.opts.device, c.opts.progress, c.opts.open, c.log},
+            c.out, c.err);
     };
 }
 
@@ -209,26 +212,29 @@ const std::map<std::string, Command>& commands() {
         {"set", {kSetHelp, settingsCommand(runSet), true}},
         {"reg", {kRegHelp, settingsCommand(runReg), true}},
         {"prefs",
-         {kPrefsHelp, [](Context& c) { return runPrefs(c.opts.rest, c.out, c.err); }, true}},
+         {kPrefsHelp, [](Context& c) { return runPrefs(c.opts.rest, c.log, c.out, c.err); }, true}},
         {"sim-image",
          {kSimImageHelp, [](Context& c) { return runSimImage(c.opts.rest, c.out, c.err); }, true}},
         {"releases",
          {kReleasesHelp,
           [](Context& c) {
-              const FirmwareSettings s{c.opts.simulate, c.opts.device, c.opts.server, c.opts.open};
+              const FirmwareSettings s{c.opts.simulate, c.opts.device, c.opts.server, c.opts.open,
+                                       c.log};
               return runReleases(c.opts.rest, s, c.out, c.err);
           },
           true}},
         {"check-update",
          {kCheckUpdateHelp,
           [](Context& c) {
-              const FirmwareSettings s{c.opts.simulate, c.opts.device, c.opts.server, c.opts.open};
+              const FirmwareSettings s{c.opts.simulate, c.opts.device, c.opts.server, c.opts.open,
+                                       c.log};
               return runCheckUpdate(s, c.out, c.err);
           }}},
         {"upgrade",
          {kUpgradeHelp,
           [](Context& c) {
-              const FirmwareSettings s{c.opts.simulate, c.opts.device, c.opts.server, c.opts.open};
+              const FirmwareSettings s{c.opts.simulate, c.opts.device, c.opts.server, c.opts.open,
+                                       c.log};
               return runUpgrade(c.opts.rest, s, c.out, c.err);
           },
           true}},
@@ -340,15 +346,14 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     // The line is drawn by default only on the user's own terminal.
     if (&err == &std::cerr && stderrIsTerminal()) opts.progress = true;
-    Context ctx{opts, out, err};
-    if (opts.logApi == ApiLogOutput::None) return it->second.run(ctx);
-
-    ApiLog& log = ApiLog::instance();
-    log.clearAll();
-    log.setLogging(true);
+    // Each run has a log of its own, so --log-api shows this run's requests and nothing older.
+    ApiLog log;
+    log.setLogging(opts.logApi != ApiLogOutput::None);
+    Context ctx{opts, out, err, log};
     rc = it->second.run(ctx);
-    printApiLog(log, opts.logApi == ApiLogOutput::Detail, err);
-    log.setLogging(false);
+    if (opts.logApi != ApiLogOutput::None) {
+        printApiLog(log, opts.logApi == ApiLogOutput::Detail, err);
+    }
     return rc;
 }
 

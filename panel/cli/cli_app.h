@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "usb_backend.h"
+#include "backend/usb_backend.h"
 
 namespace TVR::Cli {
 

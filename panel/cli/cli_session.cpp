@@ -34,8 +34,18 @@ int cliFailure(std::ostream& err, std::string_view message) {
     return kExitCamera;
 }
 
-CliSession::CliSession(std::ostream& err, bool yes, bool progress)
-    : m_err(err), m_progress(err, progress), m_prompter(m_progress, yes) {}
+int cliUsage(std::ostream& err, std::string_view command, std::string_view message) {
+    if (command.empty()) {
+        err << "brisco-cli: " << message << "\nTry 'brisco-cli --help'.\n";
+    } else {
+        err << "brisco-cli: " << command << ": " << message << "\nTry 'brisco-cli " << command
+            << " --help'.\n";
+    }
+    return kExitUsage;
+}
+
+CliSession::CliSession(std::ostream& err, ApiLog& log, bool yes, bool progress)
+    : m_err(err), m_log(log), m_progress(err, progress), m_prompter(m_progress, yes) {}
 
 CliSession::~CliSession() = default;
 
@@ -46,8 +56,7 @@ bool CliSession::open(const CameraChoice& choice, int& rc, bool muteAllowed) {
         rc = cliFailure(m_err, error);
         return false;
     }
-    m_session =
-        std::make_unique<CameraSession>(std::move(backends), ApiLog::instance(), m_prompter);
+    m_session = std::make_unique<CameraSession>(std::move(backends), m_log, m_prompter);
     const SessionResult opened = m_session->selectDevice(static_cast<uint8_t>(choice.device));
     if (!opened) {
         rc = cliFailure(m_err, opened.message);
@@ -65,7 +74,7 @@ void CliSession::runBatchStep(std::string name, const std::function<void()>& ste
     BatchRunner::Options options;
     options.delayMs = kProgressDelayMs;
     options.window = &m_progress;
-    BatchRunner runner(std::move(options));
+    BatchRunner runner(m_log, std::move(options));
     runner.run({{std::move(name), step}});
 }
 

@@ -11,19 +11,20 @@
 #include <string>
 #include <string_view>
 
-#include "batch_runner.h"
-#include "camera_session.h"
-#include "cli_app.h"
-#include "console_progress.h"
+#include "cli/cli_app.h"
+#include "cli/console_progress.h"
+#include "session/camera_session.h"
+#include "settings/batch_runner.h"
 
 namespace TVR::Cli {
 
-// The camera the commands work on, from the global options.
+// The camera the commands work on, from the global options, and the run's log it records into.
 struct CameraChoice {
     bool simulate = false;
     int device = 0;
     bool progress = false;  // show the progress line of long batches
     BackendOpener open;
+    ApiLog& log;
 };
 
 // The panel's questions answered by the command line: Yes only when the user said so.
@@ -41,8 +42,9 @@ private:
 
 class CliSession {
 public:
-    // `yes` answers the transfers' questions; `err` must outlive the session.
-    CliSession(std::ostream& err, bool yes, bool progress);
+    // `yes` answers the transfers' questions; `err` and `log` must outlive the session. The
+    // camera and the batches record into `log`.
+    CliSession(std::ostream& err, ApiLog& log, bool yes, bool progress);
     ~CliSession();
 
     // Opens the backends and the chosen camera. False with the line written and the exit code
@@ -65,6 +67,7 @@ private:
     void runBatchStep(std::string name, const std::function<void()>& step);
 
     std::ostream& m_err;
+    ApiLog& m_log;
     ConsoleProgress m_progress;
     CliPrompter m_prompter;
     std::unique_ptr<CameraSession> m_session;
@@ -74,5 +77,8 @@ extern const char* const kMuteCameraText;
 
 // "brisco-cli: " and the message on a line of its own; the camera error's exit code.
 int cliFailure(std::ostream& err, std::string_view message);
+// Writes "brisco-cli: [COMMAND: ]MESSAGE" and where to read the command's help; returns the usage
+// exit code.
+int cliUsage(std::ostream& err, std::string_view command, std::string_view message);
 
 }  // namespace TVR::Cli

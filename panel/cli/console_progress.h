@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "batch_runner.h"
+#include "settings/batch_runner.h"
 
 namespace TVR::Cli {
 

@@ -10,13 +10,13 @@
 
 #include <fmt/format.h>
 
-#include "cli_app.h"
-#include "cli_session.h"
+#include "backend/usb_backend.h"
+#include "cli/cli_app.h"
+#include "cli/cli_session.h"
 #include "fx3.h"
 #include "release_client.h"
 #include "sensor/img_sensor.h"
 #include "upgrade_job.h"
-#include "usb_backend.h"
 
 namespace TVR::Cli {
 
@@ -62,17 +62,6 @@ bool parseInt(std::string_view text, int& value) {
     return ec == std::errc{} && p == text.data() + text.size();
 }
 
-int usage(std::ostream& err, std::string_view command, const std::string& message) {
-    err << "brisco-cli: " << command << ": " << message << "\nTry 'brisco-cli " << command
-        << " --help'.\n";
-    return kExitUsage;
-}
-
-int failure(std::ostream& err, const std::string& message) {
-    err << "brisco-cli: " << message << '\n';
-    return kExitCamera;
-}
-
 std::shared_ptr<const ReleaseClient> client(const FirmwareSettings& settings) {
     return std::make_shared<ReleaseClient>(DownloadServer::fromSettings(settings.server));
 }
@@ -91,9 +80,9 @@ bool parseTarget(std::string_view text, UpgradeTarget& target) {
 bool parseKind(std::string_view command, const std::string& text, int& kind, std::ostream& err,
                int& rc) {
     if (!parseInt(text, kind) || kind < kFirstReleaseKind || kind > kLastReleaseKind) {
-        rc = usage(err, command,
-                   fmt::format("--kind and --release take {} to {}, not '{}'", kFirstReleaseKind,
-                               kLastReleaseKind, text));
+        rc = cliUsage(err, command,
+                      fmt::format("--kind and --release take {} to {}, not '{}'", kFirstReleaseKind,
+                                  kLastReleaseKind, text));
         return false;
     }
     return true;
@@ -101,15 +90,16 @@ bool parseKind(std::string_view command, const std::string& text, int& kind, std
 
 // The camera chosen by --device, opened as every command opens it.
 struct Camera {
-    explicit Camera(std::ostream& err) : cli(err, false, false) {}
+    Camera(std::ostream& err, ApiLog& log) : cli(err, log, false, false) {}
     CliSession cli;
     FX3* fx3 = nullptr;
 };
 
 bool openCamera(const FirmwareSettings& settings, Camera& cam, std::ostream& /*err*/, int& rc) {
     // A camera in its boot loader answers no version request and is still upgraded.
-    if (!cam.cli.open(CameraChoice{settings.simulate, settings.device, false, settings.open}, rc,
-                      true)) {
+    if (!cam.cli.open(
+            CameraChoice{settings.simulate, settings.device, false, settings.open, settings.log},
+            rc, true)) {
         return false;
     }
     cam.fx3 = &cam.cli.session().camera();
@@ -127,8 +117,8 @@ std::unique_ptr<VersionInfoBase> knownRecord(FX3& fx3, UpgradeTarget target, std
         record = std::make_unique<VersionInfoFPGA>(fx3.versionFPGA());
     }
     if (!record->valid()) {
-        rc = failure(err, fmt::format("the camera does not answer its {} version request",
-                                      upgradeTargetName(target)));
+        rc = cliFailure(err, fmt::format("the camera does not answer its {} version request",
+                                         upgradeTargetName(target)));
         record.reset();
     }
     return record;
@@ -140,7 +130,8 @@ bool fetchReleases(VersionInfoBase& record, const FirmwareSettings& settings, in
     record.setReleaseSource(client(settings));
     ReleaseList list = record.releases(kind);
     if (!list.error.empty()) {
-        rc = failure(err, fmt::format("Failed to fetch hardware version info: [{}]", list.error));
+        rc =
+            cliFailure(err, fmt::format("Failed to fetch hardware version info: [{}]", list.error));
         return false;
     }
     // Pieces naming another record, or too short, leave the unfilled record: nothing to get.
@@ -252,18 +243,18 @@ int runReleases(const std::vector<std::string>& args, const FirmwareSettings& se
         const std::string& a = args[i];
         if (a == "--kind") {
             int k = -1;
-            if (i + 1 >= args.size()) return usage(err, kCommand, "--kind needs a release kind");
+            if (i + 1 >= args.size()) return cliUsage(err, kCommand, "--kind needs a release kind");
             if (!parseKind(kCommand, args[++i], k, err, rc)) return rc;
             kind = k;
         } else if (UpgradeTarget t; !target && parseTarget(a, t)) {
             target = t;
         } else {
-            return usage(err, kCommand, fmt::format("unexpected argument '{}'", a));
+            return cliUsage(err, kCommand, fmt::format("unexpected argument '{}'", a));
         }
     }
-    if (!target) return usage(err, kCommand, "fx3 or fpga is needed");
+    if (!target) return cliUsage(err, kCommand, "fx3 or fpga is needed");
 
-    Camera cam(err);
+    Camera cam(err, settings.log);
     if (!openCamera(settings, cam, err, rc)) return rc;
     std::unique_ptr<VersionInfoBase> record = knownRecord(*cam.fx3, *target, err, rc);
     if (!record) return rc;
@@ -283,12 +274,12 @@ int runReleases(const std::vector<std::string>& args, const FirmwareSettings& se
 
 int runCheckUpdate(const FirmwareSettings& settings, std::ostream& out, std::ostream& err) {
     const auto releases = client(settings);
-    const InstallerCheck check = releases->checkInstaller();
-    if (!check.error.empty()) return failure(err, check.error);
+    const InstallerCheck check = releases->checkInstaller(settings.log);
+    if (!check.error.empty()) return cliFailure(err, check.error);
     const InstallerInfo& info = check.info;
     // A reply without the record's fields (an error page) leaves it empty: no answer at all.
     if (info.major == 0 && info.minor == 0 && info.patch == 0 && info.path.empty()) {
-        return failure(err, "the server's reply is not an installer record");
+        return cliFailure(err, "the server's reply is not an installer record");
     }
     if (info.newerThan()) {
         out << fmt::format("New version {}.{}.{} is available: {}\n", info.major, info.minor,
@@ -317,16 +308,18 @@ int runUpgrade(const std::vector<std::string>& args, const FirmwareSettings& set
             yes = true;
         } else if (a == "--release") {
             int k = -1;
-            if (i + 1 >= args.size()) return usage(err, kCommand, "--release needs a release kind");
+            if (i + 1 >= args.size())
+                return cliUsage(err, kCommand, "--release needs a release kind");
             if (!parseKind(kCommand, args[++i], k, err, rc)) return rc;
             kind = k;
         } else if (a == "--build") {
             uint32_t n = 0;
-            if (i + 1 >= args.size()) return usage(err, kCommand, "--build needs a build number");
+            if (i + 1 >= args.size())
+                return cliUsage(err, kCommand, "--build needs a build number");
             const std::string& v = args[++i];
             auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
             if (ec != std::errc{} || p != v.data() + v.size()) {
-                return usage(err, kCommand, fmt::format("--build takes a number, not '{}'", v));
+                return cliUsage(err, kCommand, fmt::format("--build takes a number, not '{}'", v));
             }
             build = n;
         } else if (UpgradeTarget t; !target && parseTarget(a, t)) {
@@ -334,18 +327,18 @@ int runUpgrade(const std::vector<std::string>& args, const FirmwareSettings& set
         } else if (target && !file && !a.empty() && a[0] != '-') {
             file = a;
         } else {
-            return usage(err, kCommand, fmt::format("unexpected argument '{}'", a));
+            return cliUsage(err, kCommand, fmt::format("unexpected argument '{}'", a));
         }
     }
-    if (!target) return usage(err, kCommand, "fx3 or fpga is needed");
+    if (!target) return cliUsage(err, kCommand, "fx3 or fpga is needed");
     if (file.has_value() == kind.has_value()) {
-        return usage(err, kCommand, "either an image file or --release is needed");
+        return cliUsage(err, kCommand, "either an image file or --release is needed");
     }
     if (ram && (*target != UpgradeTarget::Fx3 || !file)) {
-        return usage(err, kCommand, "--ram loads an FX3 image file only");
+        return cliUsage(err, kCommand, "--ram loads an FX3 image file only");
     }
     if (file && (build || yes)) {
-        return usage(err, kCommand, "--build and --yes go with --release");
+        return cliUsage(err, kCommand, "--build and --yes go with --release");
     }
 
     UpgradeOptions options;
@@ -355,13 +348,13 @@ int runUpgrade(const std::vector<std::string>& args, const FirmwareSettings& set
     if (file) {
         // Checked before the camera is touched: a short or missing file would only fail later.
         if (const auto refused = checkDroppedImage(*file, *target)) {
-            return failure(err, fmt::format("{}: '{}'", refused->text, *file));
+            return cliFailure(err, fmt::format("{}: '{}'", refused->text, *file));
         }
         options.source = ImageSource::LocalFile;
         options.path = *file;
     }
 
-    Camera cam(err);
+    Camera cam(err, settings.log);
     if (!openCamera(settings, cam, err, rc)) return rc;
     if (kind) {
         std::unique_ptr<VersionInfoBase> record = knownRecord(*cam.fx3, *target, err, rc);
@@ -374,14 +367,14 @@ int runUpgrade(const std::vector<std::string>& args, const FirmwareSettings& set
         if (chosen == releases.end()) {
             const std::string kindText =
                 fmt::format("kind {} ({})", *kind, VersionInfoBase::releaseKindName(*kind));
-            return failure(err,
-                           build ? fmt::format("the server has no build {} of {}", *build, kindText)
-                                 : fmt::format("the server has no release of {}", kindText));
+            return cliFailure(
+                err, build ? fmt::format("the server has no build {} of {}", *build, kindText)
+                           : fmt::format("the server has no release of {}", kindText));
         }
         const int chosenBuild = static_cast<int>(std::min<uint32_t>(chosen->build, INT_MAX));
         FlagAnswers answers(yes, out);
         if (!confirmServerUpgrade(record->build(), chosenBuild, answers)) {
-            return failure(err, "the upgrade was not confirmed (--yes confirms it)");
+            return cliFailure(err, "the upgrade was not confirmed (--yes confirms it)");
         }
         options.source = ImageSource::Server;
         options.path = chosen->path;
@@ -403,7 +396,8 @@ int runUpgrade(const std::vector<std::string>& args, const FirmwareSettings& set
             out << "FPGA configuration status: " << lit << '\n';
         }
     }
-    return failure(err, fmt::format("the {} firmware upgrade failed", upgradeTargetName(*target)));
+    return cliFailure(err,
+                      fmt::format("the {} firmware upgrade failed", upgradeTargetName(*target)));
 }
 
 }  // namespace TVR::Cli

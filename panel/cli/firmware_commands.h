@@ -9,7 +9,11 @@
 #include <string_view>
 #include <vector>
 
-#include "cli_app.h"
+#include "cli/cli_app.h"
+
+namespace TVR {
+class ApiLog;
+}  // namespace TVR
 
 namespace TVR::Cli {
 
@@ -18,6 +22,7 @@ struct FirmwareSettings {
     int device = 0;
     std::string server;  // --server; empty: TAVRO_DOWNLOAD_SERVER or the built-in address
     BackendOpener open;
+    ApiLog& log;  // the run's log: the camera, the upgrade and the installer check record here
 };
 
 extern const char* const kReleasesHelp;

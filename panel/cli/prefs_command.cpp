@@ -6,9 +6,10 @@
 
 #include <fmt/format.h>
 
-#include "cli_app.h"
-#include "preferences.h"
-#include "preferences_storage.h"
+#include "cli/cli_app.h"
+#include "cli/cli_session.h"
+#include "settings/preferences.h"
+#include "settings/preferences_storage.h"
 
 namespace TVR::Cli {
 
@@ -20,11 +21,6 @@ const char* const kPrefsHelp =
     "own preferences (portable installs, production lines).\n";
 
 namespace {
-
-int usage(std::ostream& err, const std::string& message) {
-    err << "brisco-cli: " << message << "\nTry 'brisco-cli prefs --help'.\n";
-    return kExitUsage;
-}
 
 std::optional<int32_t> parseNumber(std::string_view text) {
     bool negative = false;
@@ -51,22 +47,23 @@ std::string valueText(const Preference& p) { return p.numeric ? std::to_string(p
 
 }  // namespace
 
-int runPrefs(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int runPrefs(const std::vector<std::string>& args, ApiLog& log, std::ostream& out,
+             std::ostream& err) {
     std::string file;
     std::vector<std::string> words;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--file") {
             if (i + 1 >= args.size() || args[i + 1].empty()) {
-                return usage(err, "--file needs a file name");
+                return cliUsage(err, "prefs", "--file needs a file name");
             }
             file = args[++i];
         } else if (args[i].size() > 1 && args[i][0] == '-' && words.size() < 1) {
-            return usage(err, fmt::format("unknown option '{}'", args[i]));
+            return cliUsage(err, "prefs", fmt::format("unknown option '{}'", args[i]));
         } else {
             words.push_back(args[i]);
         }
     }
-    if (words.size() > 2) return usage(err, "prefs takes at most a name and a value");
+    if (words.size() > 2) return cliUsage(err, "prefs", "prefs takes at most a name and a value");
 
     Preferences preferences;
     const PreferencesStorage storage =
@@ -87,7 +84,7 @@ int runPrefs(const std::vector<std::string>& args, std::ostream& out, std::ostre
         return kExitOk;
     }
     const auto entry = preferences.entry(words[0]);
-    if (!entry) return usage(err, fmt::format("unknown preference '{}'", words[0]));
+    if (!entry) return cliUsage(err, "prefs", fmt::format("unknown preference '{}'", words[0]));
     if (words.size() == 1) {
         out << valueText(*entry) << '\n';
         return kExitOk;
@@ -95,12 +92,13 @@ int runPrefs(const std::vector<std::string>& args, std::ostream& out, std::ostre
     if (entry->numeric) {
         const auto n = parseNumber(words[1]);
         if (!n)
-            return usage(err, fmt::format("{} takes a number, not '{}'", entry->name, words[1]));
+            return cliUsage(err, "prefs",
+                            fmt::format("{} takes a number, not '{}'", entry->name, words[1]));
         preferences.setNumber(entry->name, *n);
     } else {
         preferences.setText(entry->name, words[1]);
     }
-    if (read.storageError || !storage.writeAll(preferences)) {
+    if (read.storageError || !storage.writeAll(preferences, log)) {
         err << "brisco-cli: the preferences could not be written\n";
         return kExitCamera;
     }

@@ -7,11 +7,16 @@
 #include <string>
 #include <vector>
 
+namespace TVR {
+class ApiLog;
+}  // namespace TVR
+
 namespace TVR::Cli {
 
 extern const char* const kPrefsHelp;
 
-// `args` are the command's own arguments; the exit code.
-int runPrefs(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// `args` are the command's own arguments; a stored value is reported to `log`. The exit code.
+int runPrefs(const std::vector<std::string>& args, ApiLog& log, std::ostream& out,
+             std::ostream& err);
 
 }  // namespace TVR::Cli

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "cli/cli_session.h"
 #include "sensor/img_sensor.h"
 
 namespace TVR::Cli {
@@ -21,11 +22,6 @@ namespace {
 constexpr uint32_t kByte = 0xFF;
 constexpr uint32_t kWord = 0xFFFF;
 
-int usage(std::ostream& err, const std::string& message) {
-    err << "brisco-cli: reg: " << message << "\nTry 'brisco-cli reg --help'.\n";
-    return kExitUsage;
-}
-
 int digitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'z') return c - 'a' + 10;
@@ -38,7 +34,8 @@ bool argument(std::ostream& err, const std::string& text, const char* what, uint
               uint32_t& value, int& rc) {
     const auto n = parseRegisterNumber(text, maximum);
     if (!n) {
-        rc = usage(err, fmt::format("{} takes 0 to 0x{:X}, not '{}'", what, maximum, text));
+        rc = cliUsage(err, "reg",
+                      fmt::format("{} takes 0 to 0x{:X}, not '{}'", what, maximum, text));
         return false;
     }
     value = *n;
@@ -82,7 +79,7 @@ std::optional<uint32_t> parseRegisterNumber(std::string_view text, uint32_t maxi
 
 int runReg(const std::vector<std::string>& args, const CameraChoice& camera, std::ostream& out,
            std::ostream& err) {
-    if (args.empty()) return usage(err, "fpga, sensor, i2c8 or i2c16 is needed");
+    if (args.empty()) return cliUsage(err, "reg", "fpga, sensor, i2c8 or i2c16 is needed");
     const std::string& space = args[0];
     int rc = kExitOk;
     uint32_t device = 0;
@@ -91,21 +88,23 @@ int runReg(const std::vector<std::string>& args, const CameraChoice& camera, std
     uint32_t mask = kWord;
     bool write = false;
     if (space == "fpga") {
-        if (args.size() < 2 || args.size() > 3) return usage(err, "reg fpga ADDR [VALUE]");
+        if (args.size() < 2 || args.size() > 3)
+            return cliUsage(err, "reg", "reg fpga ADDR [VALUE]");
         if (!argument(err, args[1], "ADDR", kByte, address, rc)) return rc;
         write = args.size() == 3;
         if (write && !argument(err, args[2], "VALUE", kByte, value, rc)) return rc;
     } else if (space == "sensor") {
-        if (args.size() < 2 || args.size() > 4) return usage(err, "reg sensor ADDR [VALUE [MASK]]");
+        if (args.size() < 2 || args.size() > 4)
+            return cliUsage(err, "reg", "reg sensor ADDR [VALUE [MASK]]");
         if (!argument(err, args[1], "ADDR", kWord, address, rc)) return rc;
         write = args.size() >= 3;
         if (write && !argument(err, args[2], "VALUE", kWord, value, rc)) return rc;
         if (args.size() == 4 && !argument(err, args[3], "MASK", kWord, mask, rc)) return rc;
         // A mask of 0 would turn the write into a read.
-        if (write && mask == 0) return usage(err, "MASK 0 writes nothing");
+        if (write && mask == 0) return cliUsage(err, "reg", "MASK 0 writes nothing");
     } else if (space == "i2c8" || space == "i2c16") {
         if (args.size() < 3 || args.size() > 4) {
-            return usage(err, fmt::format("reg {} DEVICE ADDR [VALUE]", space));
+            return cliUsage(err, "reg", fmt::format("reg {} DEVICE ADDR [VALUE]", space));
         }
         if (!argument(err, args[1], "DEVICE", kByte, device, rc)) return rc;
         if (!argument(err, args[2], "ADDR", space == "i2c8" ? kByte : kWord, address, rc)) {
@@ -114,10 +113,11 @@ int runReg(const std::vector<std::string>& args, const CameraChoice& camera, std
         write = args.size() == 4;
         if (write && !argument(err, args[3], "VALUE", kByte, value, rc)) return rc;
     } else {
-        return usage(err, fmt::format("fpga, sensor, i2c8 or i2c16 is needed, not '{}'", space));
+        return cliUsage(err, "reg",
+                        fmt::format("fpga, sensor, i2c8 or i2c16 is needed, not '{}'", space));
     }
 
-    CliSession cli(err, false, camera.progress);
+    CliSession cli(err, camera.log, false, camera.progress);
     if (!cli.open(camera, rc)) return rc;
     CameraSession& session = cli.session();
     const auto lock = session.batch();

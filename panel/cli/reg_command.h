@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli_session.h"
+#include "cli/cli_session.h"
 
 namespace TVR::Cli {
 

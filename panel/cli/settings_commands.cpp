@@ -11,21 +11,22 @@
 
 #include <fmt/format.h>
 
-#include "camera_session.h"
-#include "cli_app.h"
-#include "control_catalogue.h"
-#include "control_transfer.h"
-#include "nrauto/auto_functions_model.h"
-#include "nrauto/nr_video_model.h"
-#include "qcf_file.h"
-#include "safe_file_write.h"
+#include "cli/cli_app.h"
+#include "cli/cli_session.h"
 #include "sensor/img_sensor.h"
-#include "settings_store.h"
-#include "tab_gains_model.h"
-#include "tab_led_model.h"
-#include "table_value_owner.h"
-#include "test_patterns_model.h"
-#include "uvc_properties.h"
+#include "session/camera_session.h"
+#include "settings/control_catalogue.h"
+#include "settings/control_transfer.h"
+#include "settings/qcf_file.h"
+#include "settings/safe_file_write.h"
+#include "settings/settings_store.h"
+#include "settings/table_value_owner.h"
+#include "shell/tab_gains_model.h"
+#include "shell/tab_led_model.h"
+#include "tools/nrauto/auto_functions_model.h"
+#include "tools/nrauto/nr_video_model.h"
+#include "tools/test_patterns/test_patterns_model.h"
+#include "video/uvc_properties.h"
 
 namespace TVR::Cli {
 
@@ -55,13 +56,6 @@ const char* const kSetHelp =
     "(exit code 2) with the range; SENSOR_MODEL and SENSOR_ID_STR are read-only.\n";
 
 namespace {
-
-int usage(std::ostream& err, const std::string& message) {
-    err << "brisco-cli: " << message << "\nTry 'brisco-cli --help'.\n";
-    return kExitUsage;
-}
-
-int failure(std::ostream& err, const std::string& message) { return cliFailure(err, message); }
 
 // A UVC key of the settings files: the property, its set and whether the key is the flags word.
 struct UvcKey {
@@ -227,8 +221,9 @@ void storeTyped(SettingsStore& store, std::string_view key, ControlFormat format
 
 // The refusal of a value outside the key's range, naming the range.
 int outOfRange(std::ostream& err, const std::string& text, const KeySpec& spec, double maximum) {
-    return usage(err, fmt::format("'{}' is not a value for {}: it takes {}", text, spec.key,
-                                  rangeText(spec, maximum)));
+    return cliUsage(err, "",
+                    fmt::format("'{}' is not a value for {}: it takes {}", text, spec.key,
+                                rangeText(spec, maximum)));
 }
 
 }  // namespace
@@ -241,18 +236,18 @@ int setUvc(const UvcKey& key, const std::vector<std::string>& args, const Camera
            std::ostream& err) {
     int32_t number = 0;
     if (!parseWhole(std::string_view(args[1]), number, 10)) {
-        return usage(err, fmt::format("'{}' is not a value for {}", args[1], args[0]));
+        return cliUsage(err, "", fmt::format("'{}' is not a value for {}", args[1], args[0]));
     }
-    CliSession cli(err, false, camera.progress);
+    CliSession cli(err, camera.log, false, camera.progress);
     int rc = kExitOk;
     if (!cli.open(camera, rc)) return rc;
     const auto source = cli.session().openUvc();
     UvcProperties* set = uvcSet(source.get(), key);
     const auto current = set ? set->get(key.property) : std::nullopt;
-    if (!current) return failure(err, fmt::format("the camera has no {}", args[0]));
+    if (!current) return cliFailure(err, fmt::format("the camera has no {}", args[0]));
     const bool ok = key.flags ? set->set(key.property, current->value, number)
                               : set->set(key.property, number, kUvcFlagManual);
-    return ok ? kExitOk : failure(err, fmt::format("{} could not be pushed", args[0]));
+    return ok ? kExitOk : cliFailure(err, fmt::format("{} could not be pushed", args[0]));
 }
 
 }  // namespace
@@ -262,13 +257,13 @@ int runRead(const std::vector<std::string>& args, const CameraChoice& camera, st
     std::string output;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "-o" || args[i] == "--output") {
-            if (i + 1 >= args.size()) return usage(err, "-o needs a file name");
+            if (i + 1 >= args.size()) return cliUsage(err, "", "-o needs a file name");
             output = args[++i];
         } else {
-            return usage(err, fmt::format("read takes no argument '{}'", args[i]));
+            return cliUsage(err, "", fmt::format("read takes no argument '{}'", args[i]));
         }
     }
-    CliSession cli(err, false, camera.progress);
+    CliSession cli(err, camera.log, false, camera.progress);
     int rc = kExitOk;
     if (!cli.open(camera, rc)) return rc;
     CameraSession& session = cli.session();
@@ -276,10 +271,11 @@ int runRead(const std::vector<std::string>& args, const CameraChoice& camera, st
     // answering would hold zeros.
     const SessionResult read = cli.runBatch<SessionResult>(
         "Reading all values from the camera", [&] { return session.readAllForFile(); });
-    if (!read) return failure(err, read.message);
+    if (!read) return cliFailure(err, read.message);
     if (output.empty() || output == kStandardOutputName) {
         out << qcfText(session.store().values()) << std::flush;
-        return out ? kExitOk : failure(err, "the settings could not be written to standard output");
+        return out ? kExitOk
+                   : cliFailure(err, "the settings could not be written to standard output");
     }
     return session.saveFileAs(output) ? kExitOk : kExitCamera;
 }
@@ -292,15 +288,15 @@ int runLoad(const std::vector<std::string>& args, const CameraChoice& camera, st
         if (a == "--yes" || a == "-y") {
             yes = true;
         } else if (a.size() > 1 && a[0] == '-') {
-            return usage(err, fmt::format("unknown option '{}'", a));
+            return cliUsage(err, "", fmt::format("unknown option '{}'", a));
         } else if (file.empty()) {
             file = a;
         } else {
-            return usage(err, fmt::format("load takes one file, not also '{}'", a));
+            return cliUsage(err, "", fmt::format("load takes one file, not also '{}'", a));
         }
     }
-    if (file.empty()) return usage(err, "load needs a settings file");
-    CliSession cli(err, yes, camera.progress);
+    if (file.empty()) return cliUsage(err, "", "load needs a settings file");
+    CliSession cli(err, camera.log, yes, camera.progress);
     int rc = kExitOk;
     if (!cli.open(camera, rc)) return rc;
     const LoadResult loaded =
@@ -308,12 +304,12 @@ int runLoad(const std::vector<std::string>& args, const CameraChoice& camera, st
                                  [&] { return cli.session().loadSettingsAndPush(file); });
     switch (loaded.outcome) {
         case LoadOutcome::Pushed:
-            return loaded.result ? kExitOk : failure(err, loaded.result.message);
+            return loaded.result ? kExitOk : cliFailure(err, loaded.result.message);
         case LoadOutcome::Declined:
-            return failure(err, "not loaded: answer the question with --yes to load anyway");
+            return cliFailure(err, "not loaded: answer the question with --yes to load anyway");
         case LoadOutcome::NotConnected:
         case LoadOutcome::NotLoaded:
-            return failure(err, loaded.result.message);
+            return cliFailure(err, loaded.result.message);
     }
     return kExitCamera;
 }
@@ -321,25 +317,25 @@ int runLoad(const std::vector<std::string>& args, const CameraChoice& camera, st
 int runPush(const std::vector<std::string>& args, const CameraChoice& camera, std::ostream& /*out*/,
             std::ostream& err) {
     if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
-        return usage(err, "push needs exactly one settings file");
+        return cliUsage(err, "", "push needs exactly one settings file");
     }
-    CliSession cli(err, false, camera.progress);
+    CliSession cli(err, camera.log, false, camera.progress);
     int rc = kExitOk;
     if (!cli.open(camera, rc)) return rc;
     CameraSession& session = cli.session();
     if (!session.loadFile(args[0])) return kExitCamera;
     const SessionResult pushed = cli.runBatch<SessionResult>("Pushing all values to the camera",
                                                              [&] { return session.pushAll(); });
-    return pushed ? kExitOk : failure(err, pushed.message);
+    return pushed ? kExitOk : cliFailure(err, pushed.message);
 }
 
 int runGet(const std::vector<std::string>& args, const CameraChoice& camera, std::ostream& out,
            std::ostream& err) {
-    if (args.size() != 1) return usage(err, "get needs exactly one key");
+    if (args.size() != 1) return cliUsage(err, "", "get needs exactly one key");
     const KeySpec* spec = findKey(args[0]);
     const auto uvcKey = spec ? std::nullopt : findUvcKey(args[0]);
-    if (!spec && !uvcKey) return usage(err, fmt::format("unknown key '{}'", args[0]));
-    CliSession cli(err, false, camera.progress);
+    if (!spec && !uvcKey) return cliUsage(err, "", fmt::format("unknown key '{}'", args[0]));
+    CliSession cli(err, camera.log, false, camera.progress);
     int rc = kExitOk;
     if (!cli.open(camera, rc)) return rc;
     CameraSession& session = cli.session();
@@ -347,7 +343,7 @@ int runGet(const std::vector<std::string>& args, const CameraChoice& camera, std
         const auto source = session.openUvc();
         UvcProperties* set = uvcSet(source.get(), *uvcKey);
         const auto setting = set ? set->get(uvcKey->property) : std::nullopt;
-        if (!setting) return failure(err, fmt::format("{} could not be read", args[0]));
+        if (!setting) return cliFailure(err, fmt::format("{} could not be read", args[0]));
         out << (uvcKey->flags ? setting->flags : setting->value) << '\n';
         return kExitOk;
     }
@@ -365,7 +361,7 @@ int runGet(const std::vector<std::string>& args, const CameraChoice& camera, std
         owner->readState();
     }
     if (!read || cam.failedRequests() != failedBefore || !store.has(spec->key)) {
-        return failure(err, fmt::format("{} could not be read", args[0]));
+        return cliFailure(err, fmt::format("{} could not be read", args[0]));
     }
     out << store.value(args[0]).text << '\n';
     return kExitOk;
@@ -373,26 +369,28 @@ int runGet(const std::vector<std::string>& args, const CameraChoice& camera, std
 
 int runSet(const std::vector<std::string>& args, const CameraChoice& camera, std::ostream& /*out*/,
            std::ostream& err) {
-    if (args.size() != 2) return usage(err, "set needs a key and a value");
+    if (args.size() != 2) return cliUsage(err, "", "set needs a key and a value");
     const KeySpec* spec = findKey(args[0]);
     if (!spec) {
         if (const auto uvcKey = findUvcKey(args[0])) return setUvc(*uvcKey, args, camera, err);
-        return usage(err, fmt::format("unknown key '{}'", args[0]));
+        return cliUsage(err, "", fmt::format("unknown key '{}'", args[0]));
     }
     if (spec->readOnly) {
-        return usage(err, fmt::format("{} is read-only: it names the sensor a settings file was "
-                                      "saved for",
-                                      args[0]));
+        return cliUsage(err, "",
+                        fmt::format("{} is read-only: it names the sensor a settings file was "
+                                    "saved for",
+                                    args[0]));
     }
     const auto value = parseTyped(spec->format, args[1]);
     // A sensor's own maximum is known once the camera is open.
     const bool fixedRange = spec->sensorValue < 0;
     if (!value || *value < spec->minimum || (fixedRange && *value > spec->maximum)) {
         return fixedRange ? outOfRange(err, args[1], *spec, spec->maximum)
-                          : usage(err, fmt::format("'{}' is not a value for {}: it takes {} and up",
-                                                   args[1], args[0], spec->minimum));
+                          : cliUsage(err, "",
+                                     fmt::format("'{}' is not a value for {}: it takes {} and up",
+                                                 args[1], args[0], spec->minimum));
     }
-    CliSession cli(err, false, camera.progress);
+    CliSession cli(err, camera.log, false, camera.progress);
     int rc = kExitOk;
     if (!cli.open(camera, rc)) return rc;
     CameraSession& session = cli.session();
@@ -416,7 +414,7 @@ int runSet(const std::vector<std::string>& args, const CameraChoice& camera, std
         owner->loadFromStore();
     }
     if (!pushed || cam.failedRequests() != failedBefore) {
-        return failure(err, fmt::format("{} could not be pushed", args[0]));
+        return cliFailure(err, fmt::format("{} could not be pushed", args[0]));
     }
     return kExitOk;
 }

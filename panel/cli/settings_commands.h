@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "cli_app.h"
-#include "cli_session.h"
+#include "cli/cli_app.h"
+#include "cli/cli_session.h"
 
 namespace TVR::Cli {
 

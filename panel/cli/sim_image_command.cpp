@@ -5,10 +5,11 @@
 
 #include <fmt/format.h>
 
-#include "cli_app.h"
-#include "safe_file_write.h"
-#include "sim_firmware.h"
-#include "sim_images.h"
+#include "cli/cli_app.h"
+#include "cli/cli_session.h"
+#include "settings/safe_file_write.h"
+#include "sim/sim_firmware.h"
+#include "sim/sim_images.h"
 
 namespace TVR::Cli {
 
@@ -21,14 +22,7 @@ const char* const kSimImageHelp =
     "may not write it. FILE may also be - (standard output), a named pipe or a device, which\n"
     "are written directly.\n";
 
-namespace {
-
-int usage(std::ostream& err, const std::string& message) {
-    err << "brisco-cli: sim-image: " << message << "\nTry 'brisco-cli sim-image --help'.\n";
-    return kExitUsage;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 int runSimImage(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::string kind;
@@ -40,7 +34,8 @@ int runSimImage(const std::vector<std::string>& args, std::ostream& out, std::os
         if (a == "--corrupt") {
             corrupt = true;
         } else if (a == "--build" || a == "-o") {
-            if (i + 1 >= args.size()) return usage(err, fmt::format("{} needs a value", a));
+            if (i + 1 >= args.size())
+                return cliUsage(err, "sim-image", fmt::format("{} needs a value", a));
             const std::string& v = args[++i];
             if (a == "-o") {
                 output = v;
@@ -50,19 +45,20 @@ int runSimImage(const std::vector<std::string>& args, std::ostream& out, std::os
             const auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
             if (ec != std::errc{} || p != v.data() + v.size() || n < 0 ||
                 n > static_cast<int>(Sim::kMaxSimBuild)) {
-                return usage(err,
-                             fmt::format("--build takes 0 to {}, not '{}'", Sim::kMaxSimBuild, v));
+                return cliUsage(
+                    err, "sim-image",
+                    fmt::format("--build takes 0 to {}, not '{}'", Sim::kMaxSimBuild, v));
             }
             build = n;
         } else if ((a == "fx3" || a == "fpga") && kind.empty()) {
             kind = a;
         } else {
-            return usage(err, fmt::format("unexpected argument '{}'", a));
+            return cliUsage(err, "sim-image", fmt::format("unexpected argument '{}'", a));
         }
     }
-    if (kind.empty()) return usage(err, "say fx3 or fpga");
-    if (build < 0) return usage(err, "--build N is required");
-    if (output.empty()) return usage(err, "-o FILE is required");
+    if (kind.empty()) return cliUsage(err, "sim-image", "say fx3 or fpga");
+    if (build < 0) return cliUsage(err, "sim-image", "--build N is required");
+    if (output.empty()) return cliUsage(err, "sim-image", "-o FILE is required");
 
     const auto b = static_cast<uint32_t>(build);
     const auto image =

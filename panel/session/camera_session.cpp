@@ -5,25 +5,19 @@
 #include <utility>
 
 #include "apilog.h"
+#include "backend/uvc_backend.h"
+#include "protocol/fx3_channels.h"
+#include "protocol/uvc_property_ids.h"
 #include "sensor/img_sensor.h"
-#include "usb_device.h"
-#include "uvc_backend.h"
-#include "uvc_properties.h"
+#include "usb/usb_device.h"
+#include "video/uvc_properties.h"
 
 namespace TVR {
 namespace {
 
-// FX3 parameter channels behind menu items.
-constexpr int kChannelSdiOutput = 2;
-constexpr int kChannelNrChroma = 8;
-constexpr int kChannelNrLuma = 9;
 // Firmware gates of menu items.
 constexpr int kSysInternalsBuild = 53;
 constexpr int kCmxBuild = 57;
-// UVC property numbers of the platform's enumerations.
-constexpr int32_t kCameraControlExposure = 4;
-constexpr int32_t kProcAmpGamma = 5;
-constexpr int32_t kProcAmpWhiteBalance = 7;
 // What switching the SDI output on sets, and the manual white balance the toggle falls back to.
 constexpr int32_t kSdiExposureProperty = 2;
 constexpr int32_t kSdiGamma = 9;
@@ -81,19 +75,19 @@ CameraSession::CameraSession(Backends&& backends, ApiLog& log, TransferPrompter&
       m_backends(&m_ownBackends),
       m_log(log),
       m_prompter(prompter),
-      m_store(&log) {
+      m_store(log) {
     start(options);
 }
 
 CameraSession::CameraSession(Backends& backends, ApiLog& log, TransferPrompter& prompter,
                              Options options)
-    : m_backends(&backends), m_log(log), m_prompter(prompter), m_store(&log) {
+    : m_backends(&backends), m_log(log), m_prompter(prompter), m_store(log) {
     start(options);
 }
 
 void CameraSession::start(const Options& options) {
-    m_camera =
-        std::make_unique<ImgSensor>(*m_backends->usb, options.openFirst, options.controlTimeoutMs);
+    m_camera = std::make_unique<ImgSensor>(*m_backends->usb, m_log, options.openFirst,
+                                           options.controlTimeoutMs);
     if (m_camera->connected()) {
         // The first camera is open; its versions decide the sensor chip and the firmware gates.
         m_camera->readVersions();
@@ -110,6 +104,8 @@ void CameraSession::start(const Options& options) {
 }
 
 CameraSession::~CameraSession() {
+    // A borrowed driver outlives the session; its callbacks must not.
+    while (!m_relays.empty()) unsubscribeDeviceChanges(m_relays.begin()->first);
     // The owners refer to the camera and the store; they go first.
     m_transfer.reset();
     m_models.reset();
@@ -129,6 +125,8 @@ SessionResult CameraSession::selectDevice(uint8_t index) {
     }
     if (!m_camera->selectDevice(index) || !m_camera->connected()) {
         m_present = false;
+        // The chosen camera is the selection now: plug tracking must not bring back the last.
+        m_location = m_backends->usb->location(usbDevicePath(*m_backends->usb, index));
         return SessionResult::failed(fmt::format("camera {} cannot be opened", index));
     }
     m_location = m_camera->device().location();
@@ -157,11 +155,83 @@ PlugChange CameraSession::checkPlugged() {
     if (m_present && !present) {
         m_present = false;
         m_camera->close();
-        m_log.appendText(true, fmt::format("The camera at port {} was unplugged", m_location));
         return PlugChange::Lost;
     }
     if (!m_present && present && selectLocation(m_location)) return PlugChange::Back;
     return PlugChange::None;
+}
+
+// The driver may call a callback it copied before unsubscribe() returned; the relay's lock makes
+// unsubscribing wait for such a call and turns any later one into nothing.
+struct CameraSession::ChangeRelay {
+    std::mutex mutex;
+    std::function<void()> changed;
+};
+
+int CameraSession::subscribeDeviceChanges(std::function<void()> changed) {
+    auto relay = std::make_shared<ChangeRelay>();
+    relay->changed = std::move(changed);
+    const int token = m_backends->usb->subscribe([relay](PlugEvent, const std::string&) {
+        std::lock_guard lock(relay->mutex);
+        if (relay->changed) relay->changed();
+    });
+    if (token < 0) return token;
+    std::lock_guard lock(m_relayMutex);
+    m_relays[token] = std::move(relay);
+    return token;
+}
+
+void CameraSession::unsubscribeDeviceChanges(int token) {
+    std::shared_ptr<ChangeRelay> relay;
+    {
+        std::lock_guard lock(m_relayMutex);
+        const auto it = m_relays.find(token);
+        if (it == m_relays.end()) return;
+        relay = std::move(it->second);
+        m_relays.erase(it);
+    }
+    m_backends->usb->unsubscribe(token);
+    std::lock_guard lock(relay->mutex);
+    relay->changed = nullptr;
+}
+
+std::vector<DeviceEntry> CameraSession::listDevices() {
+    auto lock = batch();
+    UsbDriver& driver = *m_backends->usb;
+    // Opening the open camera a second time could find it claimed.
+    const std::string openPath = m_camera->connected() ? m_camera->device().path() : "";
+    UsbDevice probe(driver);
+    const uint8_t count = deviceCount();
+    std::vector<DeviceEntry> entries;
+    entries.reserve(count);
+    for (unsigned i = 0; i < count; ++i) {
+        m_log.appendMessage(false, "Reading device# %d's status", static_cast<int>(i));
+        DeviceEntry entry;
+        entry.index = static_cast<uint8_t>(i);
+        UsbDevice* device = nullptr;
+        if (!openPath.empty() && usbDevicePath(driver, entry.index) == openPath) {
+            device = &m_camera->device();
+        } else if (probe.open(entry.index)) {
+            device = &probe;
+        }
+        if (device != nullptr) {
+            const std::string description = device->infoText(UsbDevice::kTextFriendlyName);
+            entry.text = count == 1 ? description : fmt::format("Device #{} ({})", i, description);
+            entry.identity = device->infoText(UsbDevice::kTextPath);
+            entry.online = true;
+        } else {
+            entry.text = std::string(kOfflineEntryText);
+        }
+        // A failed open may leave the handle of a device that did not answer.
+        probe.close();
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+std::string CameraSession::openIdentity() {
+    auto lock = batch();
+    return m_camera->connected() ? m_camera->device().path() : std::string();
 }
 
 std::unique_ptr<UvcPropertySource> CameraSession::openUvc() {
@@ -296,9 +366,9 @@ SessionResult CameraSession::toggleAutoExposure(bool wasChecked) {
     auto lock = batch();
     const auto source = openUvc();
     UvcProperties* set = source ? source->cameraControl() : nullptr;
-    const auto now = set ? set->get(kCameraControlExposure) : std::nullopt;
-    if (!now ||
-        !set->set(kCameraControlExposure, now->value, wasChecked ? kUvcFlagManual : kUvcFlagAuto)) {
+    const auto now = set ? set->get(UvcCameraControl::kExposure) : std::nullopt;
+    if (!now || !set->set(UvcCameraControl::kExposure, now->value,
+                          wasChecked ? kUvcFlagManual : kUvcFlagAuto)) {
         m_log.appendText(true, "Failed to switch the automatic exposure");
         return SessionResult::failed("Failed to switch the automatic exposure");
     }
@@ -309,10 +379,11 @@ SessionResult CameraSession::toggleAutoWhiteBalance(bool wasChecked) {
     auto lock = batch();
     const auto source = openUvc();
     UvcProperties* set = source ? source->procAmp() : nullptr;
-    const auto now = set ? set->get(kProcAmpWhiteBalance) : std::nullopt;
+    const auto now = set ? set->get(UvcProcAmp::kWhiteBalance) : std::nullopt;
     const bool ok =
-        now && (wasChecked ? set->set(kProcAmpWhiteBalance, kManualWhiteBalance, kUvcFlagManual)
-                           : set->set(kProcAmpWhiteBalance, now->value, kUvcFlagAuto));
+        now &&
+        (wasChecked ? set->set(UvcProcAmp::kWhiteBalance, kManualWhiteBalance, kUvcFlagManual)
+                    : set->set(UvcProcAmp::kWhiteBalance, now->value, kUvcFlagAuto));
     if (!ok) {
         m_log.appendText(true, "Failed to switch the automatic white balance");
         return SessionResult::failed("Failed to switch the automatic white balance");
@@ -322,7 +393,7 @@ SessionResult CameraSession::toggleAutoWhiteBalance(bool wasChecked) {
 
 SessionResult CameraSession::toggleSdi(bool wasChecked) {
     auto lock = batch();
-    if (m_camera->setCameraValue(kChannelSdiOutput, wasChecked ? 0 : 1) != kStatusDone) {
+    if (m_camera->setCameraValue(Fx3Channel::kSdiOutput, wasChecked ? 0 : 1) != kStatusDone) {
         m_log.appendText(true, "Failed to switch the SDI output");
         return SessionResult::failed("Failed to switch the SDI output");
     }
@@ -330,10 +401,10 @@ SessionResult CameraSession::toggleSdi(bool wasChecked) {
     // SDI needs a fixed exposure and a linear picture.
     if (const auto source = openUvc()) {
         if (UvcProperties* cc = source->cameraControl()) {
-            cc->set(kCameraControlExposure, kSdiExposureProperty, kUvcFlagManual);
+            cc->set(UvcCameraControl::kExposure, kSdiExposureProperty, kUvcFlagManual);
         }
         if (UvcProperties* amp = source->procAmp()) {
-            amp->set(kProcAmpGamma, kSdiGamma, kUvcFlagManual);
+            amp->set(UvcProcAmp::kGamma, kSdiGamma, kUvcFlagManual);
         }
     }
     m_camera->chip().sensorValue(kValueExposure, kSdiSensorExposure);
@@ -350,11 +421,11 @@ CameraMenuState CameraSession::menuState() {
     m.sysInternals = fx3.buildAtLeast(kSysInternalsBuild);
     m.cmx = fx3.buildAtLeast(kCmxBuild);
     m.lumaVsLumaCurrent = fx3.buildAtLeast(kLumaVsLumaCurrentBuild);
-    m.noiseReduction = m_camera->cameraValueAvailable(kChannelNrChroma) ||
-                       m_camera->cameraValueAvailable(kChannelNrLuma);
-    if (m_camera->cameraValueAvailable(kChannelSdiOutput)) {
+    m.noiseReduction = m_camera->cameraValueAvailable(Fx3Channel::kNrChroma) ||
+                       m_camera->cameraValueAvailable(Fx3Channel::kNrLuma);
+    if (m_camera->cameraValueAvailable(Fx3Channel::kSdiOutput)) {
         m.sdiOutput.enabled = true;
-        const ChannelValue v = m_camera->getCameraValue(kChannelSdiOutput);
+        const ChannelValue v = m_camera->getCameraValue(Fx3Channel::kSdiOutput);
         m.sdiOutput.checked = v.status == kStatusDone && v.value != 0;
     }
     // Each automatic control needs both capabilities of its property; checked while automatic.
@@ -369,8 +440,8 @@ CameraMenuState CameraSession::menuState() {
         const auto now = set->get(property);
         item.checked = now && (now->flags & kUvcFlagAuto) != 0;
     };
-    showAuto(m.autoExposure, source->cameraControl(), kCameraControlExposure);
-    showAuto(m.autoWhiteBalance, source->procAmp(), kProcAmpWhiteBalance);
+    showAuto(m.autoExposure, source->cameraControl(), UvcCameraControl::kExposure);
+    showAuto(m.autoWhiteBalance, source->procAmp(), UvcProcAmp::kWhiteBalance);
     return m;
 }
 

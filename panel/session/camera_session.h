@@ -14,16 +14,21 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "camera_transfer.h"
-#include "camera_work.h"
-#include "panel_models.h"
-#include "settings_store.h"
-#include "usb_backend.h"
+#include "backend/usb_backend.h"
+#include "fx3.h"
+#include "settings/camera_transfer.h"
+#include "settings/camera_work.h"
+#include "settings/settings_store.h"
+#include "shell/device_list_model.h"
+#include "shell/panel_models.h"
 
 namespace TVR {
 
@@ -31,10 +36,6 @@ class ApiLog;
 class ImgSensor;
 class Preferences;
 class UvcPropertySource;
-
-// The control endpoint's time-out of the panel and the command line: a camera that does not
-// answer within it is reported, not waited for.
-inline constexpr uint32_t kSessionControlTimeoutMs = 50;
 
 // What a camera operation did: ok, or one line naming what failed.
 struct SessionResult {
@@ -79,7 +80,7 @@ enum class PlugChange {
 };
 
 struct CameraSessionOptions {
-    uint32_t controlTimeoutMs = kSessionControlTimeoutMs;
+    uint32_t controlTimeoutMs = kControlTimeoutMs;
     // The panel starts on the first camera; brisco-cli opens the one it is told.
     bool openFirst = false;
     PanelModels::Windows windows = PanelModels::Windows::None;
@@ -137,9 +138,27 @@ public:
     std::string selectedLocation() const;
 
     // Plug tracking, after the driver reported cameras coming or going: whether the selected
-    // camera left its port, or came back there (then it is open again).
+    // camera left its port, or came back there (then it is open again). The caller reports the
+    // change, after what it logs itself on the way, so that the report is what stays on show.
     // Thread: the window thread; takes the work.
     PlugChange checkPlugged();
+
+    // What the "Device" page asks of the session: device changes, the camera list, the camera
+    // open now.
+    // `changed` runs on the driver's thread after cameras came or went, and never once
+    // unsubscribeDeviceChanges() returned, so it may refer to a window that unsubscribes before
+    // it goes. Negative: the driver took no subscription.
+    // Thread: any.
+    int subscribeDeviceChanges(std::function<void()> changed);
+    // Thread: any but the one running `changed`.
+    void unsubscribeDeviceChanges(int token);
+    // One entry per camera index, each opened on its own and closed again; the camera open here
+    // stays open and is described as it is.
+    // Thread: any; takes the work.
+    std::vector<DeviceEntry> listDevices();
+    // The interface path of the camera open now; empty when none is.
+    // Thread: any; takes the work.
+    std::string openIdentity();
 
     // The UVC properties of the selected camera's capture side, opened for the caller and shut
     // down with the returned object; null when it has none.
@@ -220,6 +239,11 @@ private:
     CameraWork m_work;
     // Requests failed before the transfer under way began.
     uint64_t m_failedBefore = 0;
+
+    // Device-change subscriptions, each relay shared with its driver callback.
+    struct ChangeRelay;
+    std::mutex m_relayMutex;
+    std::map<int, std::shared_ptr<ChangeRelay>> m_relays;
 };
 
 }  // namespace TVR

@@ -11,8 +11,7 @@
 
 namespace TVR {
 
-BatchRunner::BatchRunner(Options options)
-    : m_options(std::move(options)), m_log(m_options.log ? m_options.log : &ApiLog::instance()) {
+BatchRunner::BatchRunner(ApiLog& log, Options options) : m_options(std::move(options)), m_log(log) {
     if (!m_options.clock) m_options.clock = monotonicNs;
     if (!m_options.wait) {
         m_options.wait = [](std::condition_variable& cv, std::unique_lock<std::mutex>& lock,
@@ -80,13 +79,13 @@ void BatchRunner::setStatus(const std::string& text) {
         changed = text != m_status;
         m_status = text;
     }
-    if (changed) m_log->appendText(false, text);
+    if (changed) m_log.appendText(false, text);
     if (m_options.window) m_options.window->statusChanged(text);
 }
 
 void BatchRunner::work(const Batch& tasks) {
-    m_log->appendMessage(false, "Batch of %llu operation(s)",
-                         static_cast<unsigned long long>(tasks.size()));
+    m_log.appendMessage(false, "Batch of %llu operation(s)",
+                        static_cast<unsigned long long>(tasks.size()));
     const uint64_t start = m_options.clock();
     BatchProgressWindow* window = m_options.window;
     if (window) window->busy(true);
@@ -97,17 +96,17 @@ void BatchRunner::work(const Batch& tasks) {
         setStatus(task.name);
         // A task that cannot run must not take the application down with the worker.
         if (!task.run) {
-            m_log->appendMessage(true, "Batch task \"%s\" has nothing to run", task.name.c_str());
+            m_log.appendMessage(true, "Batch task \"%s\" has nothing to run", task.name.c_str());
             ++failed;
             continue;
         }
         try {
             task.run();
         } catch (const std::exception& e) {
-            m_log->appendMessage(true, "Batch task \"%s\" failed: %s", task.name.c_str(), e.what());
+            m_log.appendMessage(true, "Batch task \"%s\" failed: %s", task.name.c_str(), e.what());
             ++failed;
         } catch (...) {
-            m_log->appendMessage(true, "Batch task \"%s\" failed", task.name.c_str());
+            m_log.appendMessage(true, "Batch task \"%s\" failed", task.name.c_str());
             ++failed;
         }
     }

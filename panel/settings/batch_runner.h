@@ -2,8 +2,8 @@
 
 // Long camera operations as a batch of named tasks on a worker thread. The caller waits; when
 // the batch is still running after the splash delay, a progress window (the Qt layer's splash
-// or the console's progress line) is shown until the batch ends. Progress lines go to the
-// application log.
+// or the console's progress line) is shown until the batch ends. Progress lines go to the log
+// the runner was given.
 
 #include <chrono>
 #include <condition_variable>
@@ -60,12 +60,12 @@ public:
         // The `Splash` preference: ms before the window is shown, 0 never shows one.
         int32_t delayMs = 400;
         BatchProgressWindow* window = nullptr;
-        ApiLog* log = nullptr;  // the application log when null
-        Clock clock;            // ns; monotonicNs() when empty
-        Wait wait;              // condition_variable::wait_for when empty
+        Clock clock;  // ns; monotonicNs() when empty
+        Wait wait;    // condition_variable::wait_for when empty
     };
 
-    explicit BatchRunner(Options options);
+    // Progress lines and task failures go to `log`, which outlives the runner.
+    BatchRunner(ApiLog& log, Options options);
     // Joins a worker that is still ending.
     ~BatchRunner();
     BatchRunner(const BatchRunner&) = delete;
@@ -85,7 +85,7 @@ private:
     void setStatus(const std::string& text);
 
     Options m_options;
-    ApiLog* m_log;
+    ApiLog& m_log;
     mutable std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_done = false;

@@ -1,9 +1,9 @@
 #include "camera_transfer.h"
 
 #include "apilog.h"
-#include "control_transfer.h"
 #include "sensor/img_sensor.h"
-#include "settings_store.h"
+#include "settings/control_transfer.h"
+#include "settings/settings_store.h"
 
 namespace TVR {
 namespace {

@@ -1,22 +1,11 @@
 #include "control_catalogue.h"
 
+#include "protocol/fx3_channels.h"
+#include "protocol/uvc_property_ids.h"
 #include "sensor/img_sensor_chip.h"
 
 namespace TVR {
 namespace {
-
-// Camera value channels and real channels of the FX3 command channel.
-constexpr uint32_t kChannelFakeRawVideo = 0;
-constexpr uint32_t kChannelFan = 1;
-constexpr uint32_t kChannelLedR = 5;
-constexpr uint32_t kChannelLedG = 6;
-constexpr uint32_t kChannelLedB = 7;
-constexpr uint32_t kChannelNrChroma = 8;
-constexpr uint32_t kChannelNrLuma = 9;
-constexpr uint32_t kChannelSetpointExposure = 10;
-constexpr uint32_t kChannelSetpointWb = 11;
-constexpr uint32_t kChannelAfnInterval = 12;
-constexpr uint32_t kRealVideoFps = 0;
 
 constexpr ControlAddress sensorSwitch(int n) {
     return {AddressKind::SensorSwitch, static_cast<uint32_t>(n)};
@@ -24,8 +13,12 @@ constexpr ControlAddress sensorSwitch(int n) {
 constexpr ControlAddress sensorValue(int n) {
     return {AddressKind::SensorValue, static_cast<uint32_t>(n)};
 }
-constexpr ControlAddress fx3Param(uint32_t n) { return {AddressKind::Fx3Param, n}; }
-constexpr ControlAddress fx3FloatParam(uint32_t n) { return {AddressKind::Fx3FloatParam, n}; }
+constexpr ControlAddress fx3Param(int channel) {
+    return {AddressKind::Fx3Param, static_cast<uint32_t>(channel)};
+}
+constexpr ControlAddress fx3FloatParam(int channel) {
+    return {AddressKind::Fx3FloatParam, static_cast<uint32_t>(channel)};
+}
 
 constexpr NamedControl kTabGains[] = {
     {"OV_MANUAL_WB_ON", sensorSwitch(kSwitchManualWb), ControlFormat::Bool, 1064},
@@ -37,51 +30,30 @@ constexpr NamedControl kTabGains[] = {
     {"OV_GLOBAL_GAIN", sensorValue(kValueGlobalGain), ControlFormat::Decimal, 1045},
     {"OV_EXPOSURE", sensorValue(kValueExposure), ControlFormat::Decimal, 1046},
     {"OV_BLACK_LEVEL", sensorValue(kValueBlackLevel), ControlFormat::Decimal, 1047},
-    {"OV_VIDEO_FPS", fx3FloatParam(kRealVideoFps), ControlFormat::Real, 1289},
+    {"OV_VIDEO_FPS", fx3FloatParam(Fx3RealChannel::kVideoFrameRate), ControlFormat::Real, 1289},
 };
 
 constexpr NamedControl kTabLed[] = {
-    {"LED_R", fx3Param(kChannelLedR), ControlFormat::Hex, 1093},
-    {"LED_G", fx3Param(kChannelLedG), ControlFormat::Hex, 1096},
-    {"LED_B", fx3Param(kChannelLedB), ControlFormat::Hex, 1101},
-    {"FAN", fx3Param(kChannelFan), ControlFormat::Bool, 1320},
+    {"LED_R", fx3Param(Fx3Channel::kLedRed), ControlFormat::Hex, 1093},
+    {"LED_G", fx3Param(Fx3Channel::kLedGreen), ControlFormat::Hex, 1096},
+    {"LED_B", fx3Param(Fx3Channel::kLedBlue), ControlFormat::Hex, 1101},
+    {"FAN", fx3Param(Fx3Channel::kFan), ControlFormat::Bool, 1320},
 };
 
 constexpr NamedControl kNrVideo[] = {
-    {"VNR_CHROMA", fx3Param(kChannelNrChroma), ControlFormat::Hex, 1276},
-    {"VNR_LUMA", fx3Param(kChannelNrLuma), ControlFormat::Hex, 1274},
+    {"VNR_CHROMA", fx3Param(Fx3Channel::kNrChroma), ControlFormat::Hex, 1276},
+    {"VNR_LUMA", fx3Param(Fx3Channel::kNrLuma), ControlFormat::Hex, 1274},
 };
 
 constexpr NamedControl kAutoFunctions[] = {
-    {"AFN_SETPOINT_EXP", fx3Param(kChannelSetpointExposure), ControlFormat::Decimal, 1280},
-    {"AFN_SETPOINT_WB", fx3Param(kChannelSetpointWb), ControlFormat::Decimal, 1282},
-    {"AFN_UPDATE_INTERVAL", fx3Param(kChannelAfnInterval), ControlFormat::Decimal, 1283},
+    {"AFN_SETPOINT_EXP", fx3Param(Fx3Channel::kAeSetpoint), ControlFormat::Decimal, 1280},
+    {"AFN_SETPOINT_WB", fx3Param(Fx3Channel::kAwbSetpoint), ControlFormat::Decimal, 1282},
+    {"AFN_UPDATE_INTERVAL", fx3Param(Fx3Channel::kAutoFunctionInterval), ControlFormat::Decimal,
+     1283},
 };
 
 constexpr NamedControl kConsoleFpga[] = {
-    {"FAKE_RAW_VIDEO", fx3Param(kChannelFakeRawVideo), ControlFormat::Bool, 1245},
-};
-
-// Property numbers of the platform's camera-control and processing-amplifier enumerations.
-enum CameraControlProperty : int32_t {
-    kPan = 0,
-    kTilt = 1,
-    kRoll = 2,
-    kZoom = 3,
-    kExposure = 4,
-    kIris = 5,
-    kFocus = 6,
-};
-enum ProcAmpProperty : int32_t {
-    kBrightness = 0,
-    kContrast = 1,
-    kHue = 2,
-    kSaturation = 3,
-    kSharpness = 4,
-    kGamma = 5,
-    kWhiteBalance = 7,
-    kBacklightCompensation = 8,
-    kGain = 9,
+    {"FAKE_RAW_VIDEO", fx3Param(Fx3Channel::kFakeRawVideo), ControlFormat::Bool, 1245},
 };
 
 }  // namespace
@@ -100,6 +72,7 @@ const NamedControl* findControl(std::span<const NamedControl> table, std::string
 }
 
 const std::vector<UvcControl>& uvcCameraControlList() {
+    using namespace UvcCameraControl;
     static const std::vector<UvcControl> list = {
         {kPan, "UVC_PAN"},      {kTilt, "UVC_TILT"}, {kRoll, "UVC_ROLL"},   {kZoom, "UVC_ZOOM"},
         {kExposure, "UVC_EXP"}, {kIris, "UVC_IRIS"}, {kFocus, "UVC_FOCUS"},
@@ -108,6 +81,8 @@ const std::vector<UvcControl>& uvcCameraControlList() {
 }
 
 const std::vector<UvcControl>& uvcProcAmpList() {
+    // Colour enable has no key.
+    using namespace UvcProcAmp;
     static const std::vector<UvcControl> list = {
         {kBrightness, "UVC_BRIGHTNESS"},
         {kContrast, "UVC_CONTRAST"},

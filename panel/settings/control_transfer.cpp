@@ -2,7 +2,7 @@
 
 #include "apilog.h"
 #include "sensor/img_sensor.h"
-#include "settings_store.h"
+#include "settings/settings_store.h"
 #include "video/uvc_properties.h"
 
 namespace TVR {

@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "control_catalogue.h"
+#include "settings/control_catalogue.h"
 
 namespace TVR {
 

@@ -106,7 +106,7 @@ PreferencesReadResult PreferencesStorage::readAll(Preferences& preferences) cons
     return result;
 }
 
-bool PreferencesStorage::writeAll(const Preferences& preferences, ApiLog* log) const {
+bool PreferencesStorage::writeAll(const Preferences& preferences, ApiLog& log) const {
     auto settings = openSettings(m_path);
     settings->beginGroup(QString::fromLatin1(kGroup));
     for (const Preference& p : preferences.entries()) {
@@ -120,12 +120,11 @@ bool PreferencesStorage::writeAll(const Preferences& preferences, ApiLog* log) c
     settings->sync();
     // A write that failed must not read as saved.
     const bool ok = settings->status() == QSettings::NoError;
-    ApiLog& target = log ? *log : ApiLog::instance();
     if (ok) {
-        target.appendText(false, "Preferences updated into Windows registry");
+        log.appendText(false, "Preferences updated into Windows registry");
     } else {
-        target.appendText(true, "The preferences could not be written to " +
-                                    settings->fileName().toStdString());
+        log.appendText(
+            true, "The preferences could not be written to " + settings->fileName().toStdString());
     }
     return ok;
 }

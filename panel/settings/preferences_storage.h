@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "preferences.h"
+#include "settings/preferences.h"
 
 namespace TVR {
 
@@ -36,9 +36,9 @@ public:
 
     // Each entry from storage, its current value the default for a value not stored.
     PreferencesReadResult readAll(Preferences& preferences) const;
-    // Every entry, then "Preferences updated into Windows registry" into `log` (the
-    // application log when null). False when the settings could not be written.
-    bool writeAll(const Preferences& preferences, ApiLog* log = nullptr) const;
+    // Every entry, then "Preferences updated into Windows registry" into `log`. False when the
+    // settings could not be written.
+    bool writeAll(const Preferences& preferences, ApiLog& log) const;
 
     // Nothing is read or written for an empty title.
     StoredGeometry readGeometry(std::string_view title) const;

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "safe_file_write.h"
+#include "settings/safe_file_write.h"
 
 namespace TVR {
 namespace fs = std::filesystem;

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings_store.h"
+#include "settings/settings_store.h"
 
 namespace TVR {
 

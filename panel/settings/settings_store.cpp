@@ -8,8 +8,8 @@
 #include <limits>
 
 #include "apilog.h"
-#include "qcf_file.h"
-#include "text_decode.h"
+#include "settings/qcf_file.h"
+#include "settings/text_decode.h"
 
 namespace TVR {
 namespace {
@@ -96,7 +96,7 @@ std::string unescapeSettingText(std::string_view text) {
     return out;
 }
 
-SettingsStore::SettingsStore(ApiLog* log) : m_log(log ? log : &ApiLog::instance()) {}
+SettingsStore::SettingsStore(ApiLog& log) : m_log(log) {}
 
 void SettingsStore::setChangeCallback(ChangeCallback callback) {
     std::lock_guard lock(m_mutex);
@@ -242,7 +242,7 @@ SettingsResult SettingsStore::loadFile(const std::string& path) {
     std::string bytes;
     SettingsResult result = readQcfBytes(path, bytes);
     if (!result) {
-        m_log->appendText(true, result.message);
+        m_log.appendText(true, result.message);
         return result;
     }
     std::string_view content = bytes;
@@ -251,9 +251,9 @@ SettingsResult SettingsStore::loadFile(const std::string& path) {
     Values parsed = parseQcfText(decodeUtf8OrLatin1(content));
     const size_t entries = parsed.size();
     replaceAll(std::move(parsed));
-    m_log->appendMessage(false,
-                         "Finished parsing the saved settings file with %d recognized entries",
-                         static_cast<int>(entries));
+    m_log.appendMessage(false,
+                        "Finished parsing the saved settings file with %d recognized entries",
+                        static_cast<int>(entries));
     return {true, {}};
 }
 
@@ -270,12 +270,12 @@ SettingsResult SettingsStore::saveFile() {
     if (path.empty()) {
         SettingsResult result{false,
                               "File name is empty, cannot save. Tell Dorvik about that ASAP"};
-        m_log->appendText(true, result.message);
+        m_log.appendText(true, result.message);
         return result;
     }
     SettingsResult result = replaceFileContents(path, qcfText(snapshot));
     if (!result) {
-        m_log->appendText(true, result.message);
+        m_log.appendText(true, result.message);
         return result;
     }
     {
@@ -283,7 +283,7 @@ SettingsResult SettingsStore::saveFile() {
         std::lock_guard lock(m_mutex);
         if (m_generation == generation) m_dirty = false;
     }
-    m_log->appendMessage(false, "Saved the settings file \"%s\"", path.c_str());
+    m_log.appendMessage(false, "Saved the settings file \"%s\"", path.c_str());
     return result;
 }
 

@@ -52,8 +52,8 @@ public:
     using ChangeCallback = std::function<void()>;
     using Values = std::map<std::string, SettingValue, std::less<>>;
 
-    // Messages go to `log`; the process-wide application log when null.
-    explicit SettingsStore(ApiLog* log = nullptr);
+    // Messages go to `log`, which outlives the store.
+    explicit SettingsStore(ApiLog& log);
     SettingsStore(const SettingsStore&) = delete;
     SettingsStore& operator=(const SettingsStore&) = delete;
 
@@ -100,12 +100,12 @@ public:
     SettingsResult saveFile();
     SettingsResult saveFileAs(const std::string& path);
 
-    ApiLog& log() const { return *m_log; }
+    ApiLog& log() const { return m_log; }
 
 private:
     void store(std::string_view key, SettingType type, std::string text);
 
-    ApiLog* m_log;
+    ApiLog& m_log;
     mutable std::mutex m_mutex;
     Values m_values;
     std::string m_filePath;

@@ -1,6 +1,6 @@
 #include "table_value_owner.h"
 
-#include "settings_store.h"
+#include "settings/settings_store.h"
 
 namespace TVR {
 

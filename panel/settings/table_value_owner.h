@@ -7,9 +7,9 @@
 
 #include <span>
 
-#include "camera_transfer.h"
-#include "camera_work.h"
-#include "control_transfer.h"
+#include "settings/camera_transfer.h"
+#include "settings/camera_work.h"
+#include "settings/control_transfer.h"
 
 namespace TVR {
 

@@ -18,22 +18,22 @@
 #include <QVBoxLayout>
 
 #include "apilog.h"
-#include "brisco_commands.h"
-#include "briscostatusbar.h"
-#include "camera_session.h"
-#include "camera_transfer.h"
-#include "media_source.h"
-#include "panel_models.h"
-#include "preferences.h"
-#include "preferences_dialog_model.h"
-#include "preferences_dlg.h"
-#include "preferences_storage.h"
-#include "presets_dlg.h"
-#include "qt_prompter.h"
+#include "backend/usb_backend.h"
 #include "sensor/img_sensor.h"
-#include "splash.h"
-#include "usb_backend.h"
-#include "user_dialogs.h"
+#include "session/camera_session.h"
+#include "settings/camera_transfer.h"
+#include "settings/preferences.h"
+#include "settings/preferences_storage.h"
+#include "shell/brisco_commands.h"
+#include "shell/brisco_status_bar.h"
+#include "shell/media_source.h"
+#include "shell/panel_models.h"
+#include "shell/preferences_dialog_model.h"
+#include "shell/preferences_dlg.h"
+#include "shell/presets_dlg.h"
+#include "shell/qt_prompter.h"
+#include "shell/splash.h"
+#include "shell/user_dialogs.h"
 
 namespace TVR {
 namespace {
@@ -178,6 +178,20 @@ bool CbriscoDlg::cameraBusy() {
     m_setup.log.appendText(false, std::string(kCameraBusyText));
     return true;
 }
+
+void CbriscoDlg::showBatchFailure(const SessionResult& result) {
+    if (result) return;
+    // The batch's closing lines ("Batch end, ...") are still queued for the status bar and would
+    // leave it showing an information line; this is queued after them, so the failure stays.
+    auto anchor = m_anchor;
+    QMetaObject::invokeMethod(
+        qApp,
+        [anchor, t = QString::fromStdString(result.message)] {
+            if (anchor->window) anchor->window->m_statusBar->showLogMessage(t, true);
+        },
+        Qt::QueuedConnection);
+}
+
 SettingsStore& CbriscoDlg::store() { return m_session->store(); }
 PanelModels& CbriscoDlg::models() { return m_session->models(); }
 CameraTransfer& CbriscoDlg::transfer() { return m_session->transfer(); }
@@ -327,8 +341,13 @@ void CbriscoDlg::onCommand(int id, bool checked) {
         case kPush: {
             // A failure is logged by the session and shown in the status bar.
             if (cameraBusy()) return;
-            CSplash splash(this);
-            splash.run({{"Pushing current values to camera", [this] { m_session->pushAll(); }}});
+            SessionResult pushed;
+            {
+                CSplash splash(this, m_setup.log);
+                splash.run(
+                    {{"Pushing current values to camera", [&] { pushed = m_session->pushAll(); }}});
+            }
+            showBatchFailure(pushed);
             return;
         }
         case kExit:
@@ -393,11 +412,18 @@ void CbriscoDlg::readAllFromCamera() {
     // The camera is read on the splash's worker; the pages are filled here afterwards.
     SessionResult read;
     {
-        CSplash splash(this);
+        CSplash splash(this, m_setup.log);
         splash.run(
             {{"Reading all values from the camera", [&] { read = m_session->readAllValues(); }}});
     }
     m_session->readAllDone(read);
+    showBatchFailure(read);
+    // A camera answered, so "no cameras" no longer describes the system.
+    if (read && m_statusBar->defaultText() ==
+                    QString::fromUtf8(kNoCameraStatus.data(),
+                                      static_cast<qsizetype>(kNoCameraStatus.size()))) {
+        m_statusBar->setDefaultText(QString::fromLatin1(CBriscoStatusBar::kReady));
+    }
     refreshCameraPage();
     updateMenuState();
 }

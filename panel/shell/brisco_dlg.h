@@ -15,11 +15,11 @@
 #include <optional>
 #include <vector>
 
-#include "camera_session.h"
-#include "dlg_base.h"
-#include "panel_context.h"
-#include "presets.h"
-#include "settings_store.h"
+#include "session/camera_session.h"
+#include "settings/presets.h"
+#include "settings/settings_store.h"
+#include "shell/dlg_base.h"
+#include "shell/panel_context.h"
 
 class QAction;
 class QDragEnterEvent;
@@ -42,7 +42,7 @@ struct MainWindowSetup {
     const PreferencesStorage& storage;
     UserDialogs& dialogs;
     PageFactory pages;
-    uint32_t controlTimeoutMs = kSessionControlTimeoutMs;
+    uint32_t controlTimeoutMs = kControlTimeoutMs;
     int statusMsPerCharacter = 75;  // the status bar's timer scale
     // Starts the program again after a theme change; false when it could not.
     std::function<bool()> restart;
@@ -132,6 +132,8 @@ private:
     void setDeviceTracking(bool on);
     // Whether a batch holds the camera now; the refusal is logged.
     bool cameraBusy();
+    // Shows a batch's failure in the status bar after the batch's own closing lines.
+    void showBatchFailure(const SessionResult& result);
 
     struct SessionMedia;
 

@@ -1,16 +1,16 @@
 #include "brisco_pages.h"
 
-#include "brisco_commands.h"
-#include "brisco_dlg.h"
-#include "camera_session.h"
-#include "panel_models.h"
 #include "sensor/img_sensor.h"
-#include "tab_basic.h"
-#include "tab_gains.h"
-#include "tab_led.h"
-#include "test_patterns.h"
-#include "usb_device.h"
-#include "video_proc_amp.h"
+#include "session/camera_session.h"
+#include "shell/brisco_commands.h"
+#include "shell/brisco_dlg.h"
+#include "shell/panel_models.h"
+#include "shell/tab_basic.h"
+#include "shell/tab_gains.h"
+#include "shell/tab_led.h"
+#include "shell/video_proc_amp.h"
+#include "tools/test_patterns/test_patterns.h"
+#include "usb/usb_device.h"
 
 namespace TVR {
 

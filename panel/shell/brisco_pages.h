@@ -3,7 +3,7 @@
 // The program's four pages ("Device", "Sensor", "Camera", "Peripherals") and its tool windows,
 // defined beside the page classes so that the main window does not include them.
 
-#include "panel_context.h"
+#include "shell/panel_context.h"
 
 namespace TVR {
 

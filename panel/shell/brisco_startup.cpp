@@ -3,10 +3,10 @@
 #include <QApplication>
 #include <QStyleFactory>
 
-#include "preferences.h"
-#include "preferences_dialog_model.h"
-#include "preferences_storage.h"
-#include "user_dialogs.h"
+#include "settings/preferences.h"
+#include "settings/preferences_storage.h"
+#include "shell/preferences_dialog_model.h"
+#include "shell/user_dialogs.h"
 
 namespace TVR {
 

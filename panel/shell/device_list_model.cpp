@@ -6,8 +6,7 @@
 #include <utility>
 
 #include "apilog.h"
-#include "sensor/img_sensor.h"
-#include "usb_device.h"
+#include "session/camera_session.h"
 
 namespace TVR {
 
@@ -27,33 +26,9 @@ DeviceListModel::RebuildGuard::~RebuildGuard() {
 
 bool DeviceListModel::rebuildUnderWay() { return g_rebuilding.load(); }
 
-DeviceListModel::DeviceListModel(ApiLog& log) : m_log(log) {}
+DeviceListModel::DeviceListModel(CameraSession& session) : m_session(session) {}
 
-std::vector<DeviceEntry> DeviceListModel::enumerate(UsbDevice& device, ApiLog& log) {
-    const uint8_t count = usbDeviceCount(device.driver(), device.guid());
-    std::vector<DeviceEntry> entries;
-    entries.reserve(count);
-    for (unsigned i = 0; i < count; ++i) {
-        log.appendMessage(false, "Reading device# %d's status", static_cast<int>(i));
-        DeviceEntry entry;
-        entry.index = static_cast<uint8_t>(i);
-        if (device.open(entry.index)) {
-            const std::string description = device.infoText(UsbDevice::kTextFriendlyName);
-            entry.text = count == 1 ? description : fmt::format("Device #{} ({})", i, description);
-            entry.identity = device.infoText(UsbDevice::kTextPath);
-            entry.online = true;
-            device.close();
-        } else {
-            // A failed open may leave the handle of a device that did not answer.
-            device.close();
-            entry.text = std::string(kOfflineEntryText);
-        }
-        entries.push_back(std::move(entry));
-    }
-    return entries;
-}
-
-DeviceListRebuild DeviceListModel::setupDeviceList(UsbDevice& device, const StepRunner& run) {
+DeviceListRebuild DeviceListModel::setupDeviceList(const StepRunner& run) {
     DeviceListRebuild out;
     RebuildGuard guard;
     if (!guard.owns()) return out;
@@ -65,12 +40,16 @@ DeviceListRebuild DeviceListModel::setupDeviceList(UsbDevice& device, const Step
     if (hadSelection) {
         previousText = m_entries[*m_selection].text;
         previousIdentity = m_entries[*m_selection].identity;
+    } else {
+        // The session may have opened a camera without the list: at start, or one that came
+        // back at its port.
+        previousIdentity = m_session.openIdentity();
     }
     m_entries.clear();
     m_selection.reset();
 
     std::vector<DeviceEntry> entries;
-    const auto step = [&] { entries = enumerate(device, m_log); };
+    const auto step = [&] { entries = m_session.listDevices(); };
     if (run) {
         run(kEnumeratingTask, step);
     } else {
@@ -98,13 +77,13 @@ DeviceListRebuild DeviceListModel::setupDeviceList(UsbDevice& device, const Step
     if (pick && hadSelection && m_entries[*pick].identity != previousIdentity) {
         out.lostWarning = std::string(kLostDeviceText);
         if (!previousText.empty()) out.lostWarning += fmt::format(" named\n[{}]", previousText);
-        m_log.appendText(true, out.lostWarning);
+        m_session.log().appendText(true, out.lostWarning);
     }
 
     m_selection = pick;
     out.selection = pick;
     out.selectionChanged = !pick || m_entries[*pick].identity != previousIdentity || !hadSelection;
-    if (m_entries.empty()) m_log.appendText(true, std::string(kNoCamerasText));
+    if (m_entries.empty()) m_session.log().appendText(true, std::string(kNoCamerasText));
     return out;
 }
 
@@ -113,18 +92,16 @@ void DeviceListModel::select(std::optional<size_t> entry) {
     m_selection = entry;
 }
 
-bool DeviceListModel::openSelection(ImgSensor& camera) {
+bool DeviceListModel::openSelection() {
     if (!m_selection) return false;
     const uint8_t index = m_entries[*m_selection].index;
-    m_log.appendMessage(false, "Opening device# %d and reading its status",
-                        static_cast<int>(index));
-    if (camera.selectDevice(index)) return true;
-    m_log.appendText(true, std::string(kOfflineSelectedText));
+    m_session.log().appendMessage(false, "Opening device# %d and reading its status",
+                                  static_cast<int>(index));
+    if (m_session.selectDevice(index)) return true;
+    m_session.log().appendText(true, std::string(kOfflineSelectedText));
     return false;
 }
 
-bool DeviceListModel::countChanged(UsbDriver& driver) const {
-    return usbDeviceCount(driver) != m_entries.size();
-}
+bool DeviceListModel::countChanged() const { return m_session.deviceCount() != m_entries.size(); }
 
 }  // namespace TVR

@@ -1,9 +1,9 @@
 #pragma once
 
-// The "Device" page's list of cameras without its widgets: enumeration over a camera object,
-// the rule that picks the entry to select after a rebuild, the selection's open, and the
-// device-change re-check. The enumeration may run on a splash's worker while the
-// user-interface thread waits; everything else runs on the user-interface thread.
+// The "Device" page's list of cameras without its widgets, over the camera session: the rule
+// that picks the entry to select after a rebuild, the selection's open, and the device-change
+// re-check. The session enumerates and opens; the enumeration may run on a splash's worker
+// while the user-interface thread waits, everything else runs on the user-interface thread.
 
 #include <cstddef>
 #include <cstdint>
@@ -15,10 +15,7 @@
 
 namespace TVR {
 
-class ApiLog;
-class ImgSensor;
-class UsbDevice;
-class UsbDriver;
+class CameraSession;
 
 inline constexpr std::string_view kEnumeratingTask = "Enumerating system devices...";
 inline constexpr std::string_view kOfflineEntryText =
@@ -30,6 +27,10 @@ inline constexpr std::string_view kOfflineSelectedText =
 inline constexpr std::string_view kRegistrationFailedText =
     "Failed to register for device change notifications, auto-refresh of device list will be "
     "turned off";
+// What the page logs after a device change when the selected camera left its port or came back
+// there; the port is the argument.
+inline constexpr std::string_view kCameraUnpluggedText = "The camera at port {} was unplugged";
+inline constexpr std::string_view kCameraBackText = "The camera at port {} is back";
 // Device changes come in bursts (a camera leaves and its boot loader arrives); the list is
 // checked once they have settled.
 inline constexpr int kDeviceRecheckMs = 200;
@@ -58,23 +59,22 @@ public:
     // directly.
     using StepRunner = std::function<void(std::string_view name, const std::function<void()>&)>;
 
-    explicit DeviceListModel(ApiLog& log);
+    // The session must outlive the model.
+    explicit DeviceListModel(CameraSession& session);
 
-    // One entry per camera index; opens each on `device` and closes it again.
-    static std::vector<DeviceEntry> enumerate(UsbDevice& device, ApiLog& log);
-
-    // `_setupDeviceList` over `device` (the page's camera object at initialisation, a temporary
-    // one after a device change). Dropped when a rebuild is under way anywhere in the process.
-    DeviceListRebuild setupDeviceList(UsbDevice& device, const StepRunner& run = {});
+    // `_setupDeviceList` over the session's list of cameras. With no entry selected, the camera
+    // the session has open is the one to keep. Dropped when a rebuild is under way anywhere in
+    // the process.
+    DeviceListRebuild setupDeviceList(const StepRunner& run = {});
 
     const std::vector<DeviceEntry>& entries() const { return m_entries; }
     std::optional<size_t> selection() const { return m_selection; }
     // The user's choice in the box; nothing for an index outside the list.
     void select(std::optional<size_t> entry);
 
-    // Selection change, step 1: opens the selected entry's camera index on `camera`. False (and
-    // the error logged) when that failed; false without a message when nothing is selected.
-    bool openSelection(ImgSensor& camera);
+    // Selection change, step 1: opens the selected entry's camera index in the session. False
+    // (and the error logged) when that failed; false without a message when nothing is selected.
+    bool openSelection();
 
     // Device tracking follows `DevNotify`; while suspended (a firmware upgrade re-enumerates
     // the camera on purpose) device changes are not acted on.
@@ -85,7 +85,7 @@ public:
     // Whether a device change (re)starts the re-check timer.
     bool deviceChangeStartsTimer() const { return m_tracking && !m_suspended; }
     // The re-check: whether the number of cameras present differs from the list's.
-    bool countChanged(UsbDriver& driver) const;
+    bool countChanged() const;
 
     static bool rebuildUnderWay();
 
@@ -103,7 +103,7 @@ public:
     };
 
 private:
-    ApiLog& m_log;
+    CameraSession& m_session;
     std::vector<DeviceEntry> m_entries;
     std::optional<size_t> m_selection;
     bool m_tracking = false;

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "apilog.h"
-#include "camera_work.h"
-#include "preferences_storage.h"
 #include "sensor/img_sensor.h"
-#include "settings_store.h"
-#include "splash.h"
+#include "settings/camera_work.h"
+#include "settings/preferences_storage.h"
+#include "settings/settings_store.h"
+#include "shell/splash.h"
 
 namespace TVR {
 
@@ -87,7 +87,7 @@ bool CDlgBaseFX3::cameraBusy() {
 void CDlgBaseFX3::runBatch(const std::function<void()>& step) {
     if (cameraBusy()) return;
     CameraWork* work = m_model.work();
-    CSplash splash(this);
+    CSplash splash(this, store().log());
     splash.run({{readStateTaskName(), [work, &step] {
                      std::optional<CameraWork::Batch> batch;
                      if (work != nullptr) batch.emplace(work->batch());

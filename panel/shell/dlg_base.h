@@ -11,7 +11,7 @@
 #include <functional>
 #include <string>
 
-#include "table_value_owner.h"
+#include "settings/table_value_owner.h"
 
 class QHideEvent;
 class QShowEvent;

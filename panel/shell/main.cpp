@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "briscoapp.h"
+#include "shell/brisco_app.h"
 
 int main(int argc, char** argv) {
     // Help needs no display, so it is answered before the window system is opened.

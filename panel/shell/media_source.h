@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "uvc_properties.h"
+#include "video/uvc_properties.h"
 
 namespace TVR {
 

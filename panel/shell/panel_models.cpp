@@ -2,15 +2,15 @@
 
 #include <initializer_list>
 
-#include "consoles/console_fpga_model.h"
-#include "consoles/console_sensor_model.h"
-#include "nrauto/auto_functions_model.h"
-#include "nrauto/nr_video_model.h"
-#include "preferences.h"
-#include "tab_basic_model.h"
-#include "tab_gains_model.h"
-#include "tab_led_model.h"
-#include "test_patterns_model.h"
+#include "settings/preferences.h"
+#include "shell/tab_basic_model.h"
+#include "shell/tab_gains_model.h"
+#include "shell/tab_led_model.h"
+#include "tools/consoles/console_fpga_model.h"
+#include "tools/consoles/console_sensor_model.h"
+#include "tools/nrauto/auto_functions_model.h"
+#include "tools/nrauto/nr_video_model.h"
+#include "tools/test_patterns/test_patterns_model.h"
 
 namespace TVR {
 

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "camera_transfer.h"
+#include "settings/camera_transfer.h"
 
 namespace TVR {
 

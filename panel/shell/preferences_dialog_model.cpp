@@ -4,7 +4,7 @@
 
 #include <fmt/format.h>
 
-#include "preferences.h"
+#include "settings/preferences.h"
 
 namespace TVR {
 

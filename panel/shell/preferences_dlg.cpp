@@ -13,9 +13,9 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include "preferences.h"
-#include "preferences_storage.h"
-#include "user_dialogs.h"
+#include "settings/preferences.h"
+#include "settings/preferences_storage.h"
+#include "shell/user_dialogs.h"
 
 namespace TVR {
 namespace {
@@ -239,7 +239,7 @@ void CPreferencesDlg::accept() {
         return;
     }
     m_outcome = PreferencesDialogModel::apply(v, m_preferences);
-    if (m_storage != nullptr) m_storage->writeAll(m_preferences, &m_log);
+    if (m_storage != nullptr) m_storage->writeAll(m_preferences, m_log);
     applyApiLogAfterDialog(m_preferences, m_log);
     CDlgBase::accept();
 }

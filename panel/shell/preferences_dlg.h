@@ -6,8 +6,8 @@
 
 #include <optional>
 
-#include "dlg_base.h"
-#include "preferences_dialog_model.h"
+#include "shell/dlg_base.h"
+#include "shell/preferences_dialog_model.h"
 
 class QCheckBox;
 class QComboBox;

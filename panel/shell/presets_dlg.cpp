@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "presets.h"
-#include "user_dialogs.h"
+#include "settings/presets.h"
+#include "shell/user_dialogs.h"
 
 namespace TVR {
 

@@ -6,7 +6,7 @@
 
 #include <array>
 
-#include "dlg_base.h"
+#include "shell/dlg_base.h"
 
 class QLineEdit;
 

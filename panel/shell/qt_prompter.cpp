@@ -1,7 +1,7 @@
 #include "qt_prompter.h"
 
-#include "briscostatusbar.h"
-#include "user_dialogs.h"
+#include "shell/brisco_status_bar.h"
+#include "shell/user_dialogs.h"
 
 namespace TVR {
 namespace {

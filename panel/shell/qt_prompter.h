@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "camera_transfer.h"
+#include "settings/camera_transfer.h"
 
 class QWidget;
 

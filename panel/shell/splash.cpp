@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 #include <cstdlib>
 
-#include "preferences.h"
+#include "settings/preferences.h"
 
 namespace TVR {
 
@@ -19,8 +19,9 @@ constexpr int kWidth = 240;
 constexpr int kHeight = 114;
 }  // namespace
 
-CSplash::CSplash(QWidget* parent, int delayMs)
+CSplash::CSplash(QWidget* parent, ApiLog& log, int delayMs)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_log(log),
       m_delayMs(delayMs >= 0 ? delayMs
                              : Preferences::instance().number(PreferenceName::kSplash, 400)) {
     setModal(true);
@@ -53,7 +54,7 @@ BatchResult CSplash::run(Batch tasks) {
     BatchRunner::Options options;
     options.delayMs = m_delayMs;
     options.window = this;
-    BatchRunner runner(std::move(options));
+    BatchRunner runner(m_log, std::move(options));
     m_runner = &runner;
     const BatchResult result = runner.run(std::move(tasks));
     m_runner = nullptr;

@@ -8,13 +8,15 @@
 #include <QDialog>
 #include <string>
 
-#include "batch_runner.h"
+#include "settings/batch_runner.h"
 
 class QLabel;
 class QProgressBar;
 class QStatusBar;
 
 namespace TVR {
+
+class ApiLog;
 
 class CSplash : public QDialog, public BatchProgressWindow {
     Q_OBJECT
@@ -24,8 +26,8 @@ public:
         "This will completely exit the application, any unsaved data will be lost.\n\n"
         "Are you sure you want to exit right away?";
 
-    // `delayMs` below 0: the `Splash` preference.
-    explicit CSplash(QWidget* parent, int delayMs = -1);
+    // Progress lines go to `log`. `delayMs` below 0: the `Splash` preference.
+    CSplash(QWidget* parent, ApiLog& log, int delayMs = -1);
     ~CSplash() override;
 
     // Runs the batch; returns when every task has finished. At most one batch per object.
@@ -48,6 +50,7 @@ public slots:
 private:
     void setStatus(const QString& text);
 
+    ApiLog& m_log;
     int m_delayMs;
     QLabel* m_text = nullptr;
     QProgressBar* m_progress = nullptr;

@@ -9,20 +9,16 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <utility>
 
 #include "apilog.h"
-#include "camera_session.h"
-#include "camera_transfer.h"
-#include "preferences.h"
-#include "sensor/img_sensor.h"
-#include "settings_store.h"
-#include "splash.h"
-#include "tab_basic_model.h"
-#include "usb_device.h"
-#include "usb_driver.h"
+#include "session/camera_session.h"
+#include "settings/camera_transfer.h"
+#include "settings/preferences.h"
+#include "settings/settings_store.h"
+#include "shell/splash.h"
+#include "shell/tab_basic_model.h"
 
 namespace TVR {
 
@@ -68,21 +64,13 @@ private:
 
 }  // namespace
 
-// The driver calls plug callbacks on its own thread, possibly after unsubscribe returned; the
-// relay lets a late callback find the page gone instead of a dangling pointer.
-struct CTabBasic::PlugRelay {
-    std::mutex mutex;
-    CTabBasic* page = nullptr;
-};
-
 CTabBasic::CTabBasic(CameraSession& session, const Preferences& preferences,
                      const PreferencesStorage* geometry, QWidget* parent, PageMessages* messages)
     : CDlgBaseTab(session.models().basic(), geometry, parent),
       m_session(session),
       m_basic(session.models().basic()),
       m_messages(messages),
-      m_list(session.log()),
-      m_relay(std::make_shared<PlugRelay>()) {
+      m_list(session) {
     setWindowTitle(QStringLiteral("Device"));
     buildControls();
     m_recheck.setSingleShot(true);
@@ -161,20 +149,12 @@ void CTabBasic::showTexts(bool withPort) {
 void CTabBasic::updateControls() { showTexts(true); }
 
 void CTabBasic::setupDeviceList() {
-    // The page's own camera enumerates; the selection change opens the chosen one again.
-    camera().close();
-    rebuildWith(camera().device());
-}
-
-void CTabBasic::rebuildWith(UsbDevice& device) {
     if (cameraBusy()) return;
+    // The session takes the camera's work for the enumeration on the splash's worker.
     const DeviceListRebuild result =
-        m_list.setupDeviceList(device, [this](std::string_view name, const auto& step) {
-            CSplash splash(this);
-            splash.run({{std::string(name), [&] {
-                             const auto lock = m_session.batch();
-                             step();
-                         }}});
+        m_list.setupDeviceList([this](std::string_view name, const std::function<void()>& step) {
+            CSplash splash(this, m_session.log());
+            splash.run({{std::string(name), step}});
         });
     if (!result.ran) return;
 
@@ -203,14 +183,11 @@ void CTabBasic::selectionChange() {
     if (const auto entry = m_list.selection()) {
         bool opened = false;
         {
-            CSplash splash(this);
+            CSplash splash(this, m_session.log());
             const std::string name = fmt::format("Opening device# {} and reading its status",
                                                  m_list.entries()[*entry].index);
-            splash.run({{name, [&] {
-                             // The open runs on the splash's worker as one batch of camera work.
-                             const auto lock = m_session.batch();
-                             opened = m_list.openSelection(camera());
-                         }}});
+            // The session opens the camera on the splash's worker as one batch of camera work.
+            splash.run({{name, [&] { opened = m_list.openSelection(); }}});
         }
         if (opened) {
             m_basic.showControlPort();
@@ -244,14 +221,26 @@ void CTabBasic::deviceChange() {
 void CTabBasic::onRecheck() {
     m_recheck.stop();
     if (!m_list.deviceChangeStartsTimer()) return;
-    // A rebuild under way may have counted before this change; look again once it is done.
-    if (DeviceListModel::rebuildUnderWay()) {
+    // A rebuild under way may have counted before this change, and a batch may hold the camera
+    // (this may run in its modal loop); look again once they are done.
+    if (DeviceListModel::rebuildUnderWay() || m_session.work().busy()) {
         m_recheck.start();
         return;
     }
-    if (!m_list.countChanged(m_session.driver())) return;
-    UsbDevice temporary(m_session.driver());
-    rebuildWith(temporary);
+    const PlugChange plug = m_session.checkPlugged();
+    std::string port;
+    {
+        const auto lock = m_session.batch();
+        port = m_session.selectedLocation();
+    }
+    if (plug == PlugChange::None && !m_list.countChanged()) return;
+    setupDeviceList();
+    // Reported after the rebuild's own lines, so that the status bar keeps showing it.
+    if (plug == PlugChange::Lost) {
+        m_session.log().appendText(true, fmt::format(kCameraUnpluggedText, port));
+    } else if (plug == PlugChange::Back) {
+        m_session.log().appendText(false, fmt::format(kCameraBackText, port));
+    }
 }
 
 void CTabBasic::setDeviceTracking(bool on) {
@@ -266,17 +255,10 @@ void CTabBasic::setDeviceTracking(bool on) {
 
 void CTabBasic::registerDeviceChanges() {
     if (m_token >= 0) return;
-    {
-        std::lock_guard lock(m_relay->mutex);
-        m_relay->page = this;
-    }
-    std::weak_ptr<PlugRelay> relay = m_relay;
-    m_token = m_session.driver().subscribe([relay](PlugEvent, const std::string&) {
-        const auto r = relay.lock();
-        if (!r) return;
-        std::lock_guard lock(r->mutex);
-        if (r->page == nullptr) return;
-        QMetaObject::invokeMethod(r->page, &CTabBasic::deviceChange, Qt::QueuedConnection);
+    // Runs on the driver's thread, never after the page unsubscribed (it does before it goes);
+    // a change still queued for a page that went is dropped with it.
+    m_token = m_session.subscribeDeviceChanges([this] {
+        QMetaObject::invokeMethod(this, &CTabBasic::deviceChange, Qt::QueuedConnection);
     });
     if (m_token < 0) {
         warn(qs(kWarningTitle), qs(kRegistrationFailedText));
@@ -285,11 +267,7 @@ void CTabBasic::registerDeviceChanges() {
 }
 
 void CTabBasic::unregisterDeviceChanges() {
-    {
-        std::lock_guard lock(m_relay->mutex);
-        m_relay->page = nullptr;
-    }
-    if (m_token >= 0) m_session.driver().unsubscribe(m_token);
+    if (m_token >= 0) m_session.unsubscribeDeviceChanges(m_token);
     m_token = -1;
 }
 

@@ -2,17 +2,17 @@
 
 // CTabBasic: the "Device" page. Lists the cameras present, opens the one the user selects on
 // the session's camera object and reads all its values, shows its sensor and firmware, edits its
-// control port, and rebuilds the list when cameras come and go (the driver's plug events,
-// re-checked 200 ms after the last one). User-interface thread; plug events arrive queued.
+// control port, and rebuilds the list when cameras come and go (the session's device changes,
+// re-checked 200 ms after the last one, when the session also checks the selected camera).
+// User-interface thread; device changes arrive queued.
 
 #include <QString>
 #include <QTimer>
 #include <functional>
-#include <memory>
 #include <optional>
 
-#include "device_list_model.h"
-#include "dlg_base.h"
+#include "shell/device_list_model.h"
+#include "shell/dlg_base.h"
 
 class QComboBox;
 class QLabel;
@@ -23,7 +23,6 @@ namespace TVR {
 class CameraSession;
 class Preferences;
 class TabBasicModel;
-class UsbDevice;
 
 // The page's message boxes; tests answer them without a modal loop.
 class PageMessages {
@@ -56,10 +55,10 @@ public:
     void updateControls() override;
 
     const DeviceListModel& deviceList() const { return m_list; }
-    // `_setupDeviceList` with the page's camera object.
+    // `_setupDeviceList` over the session's list of cameras.
     void setupDeviceList();
 
-    // `DevNotify`: on registers for the driver's plug events (a failure is reported and leaves
+    // `DevNotify`: on registers for the session's device changes (a failure is reported and leaves
     // tracking without effect), off drops the registration.
     void setDeviceTracking(bool on);
     bool deviceTracking() const { return m_list.tracking(); }
@@ -80,10 +79,7 @@ signals:
     void upgradeClicked(int controlId);
 
 private:
-    struct PlugRelay;
-
     void buildControls();
-    void rebuildWith(UsbDevice& device);
     void selectionChange();
     void onBoxChanged(int index);
     void onControlPortEdited(const QString& text);
@@ -99,7 +95,6 @@ private:
     std::function<void()> m_readAll;
     DeviceListModel m_list;
     QTimer m_recheck;
-    std::shared_ptr<PlugRelay> m_relay;
     int m_token = -1;
     bool m_filling = false;
 

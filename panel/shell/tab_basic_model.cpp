@@ -4,9 +4,9 @@
 
 #include <utility>
 
-#include "preferences.h"
 #include "sensor/img_sensor.h"
-#include "settings_store.h"
+#include "settings/preferences.h"
+#include "settings/settings_store.h"
 
 namespace TVR {
 

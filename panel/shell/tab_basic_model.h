@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "table_value_owner.h"
+#include "settings/table_value_owner.h"
 
 namespace TVR {
 

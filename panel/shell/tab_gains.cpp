@@ -19,9 +19,9 @@
 #include <functional>
 #include <optional>
 
-#include "camera_work.h"
-#include "preferences.h"
-#include "tab_gains_model.h"
+#include "settings/camera_work.h"
+#include "settings/preferences.h"
+#include "shell/tab_gains_model.h"
 
 namespace TVR {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "dlg_base.h"
+#include "shell/dlg_base.h"
 
 class QCheckBox;
 class QComboBox;

@@ -7,8 +7,9 @@
 #include <cmath>
 
 #include "apilog.h"
+#include "protocol/fx3_channels.h"
 #include "sensor/img_sensor.h"
-#include "settings_store.h"
+#include "settings/settings_store.h"
 
 namespace TVR {
 namespace {
@@ -115,7 +116,7 @@ std::vector<ControlRange> TabGainsModel::ranges() {
 }
 
 bool TabGainsModel::frameRateAvailable() {
-    return camera().connected() && camera().cameraRealAvailable(0);
+    return camera().connected() && camera().cameraRealAvailable(Fx3RealChannel::kVideoFrameRate);
 }
 
 bool TabGainsModel::manualWbEnabled() {

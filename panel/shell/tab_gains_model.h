@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "table_value_owner.h"
+#include "settings/table_value_owner.h"
 
 namespace TVR {
 

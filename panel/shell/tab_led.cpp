@@ -14,7 +14,7 @@
 #include <array>
 #include <optional>
 
-#include "tab_led_model.h"
+#include "shell/tab_led_model.h"
 
 namespace TVR {
 namespace {

@@ -3,7 +3,7 @@
 // CTabLED: the "Peripherals" page of the main window (the three LED levels and the onboard
 // fan). It maps its widgets to a TabLedModel and back. User-interface thread only.
 
-#include "dlg_base.h"
+#include "shell/dlg_base.h"
 
 class QCheckBox;
 class QLabel;

@@ -1,7 +1,8 @@
 #include "tab_led_model.h"
 
+#include "protocol/fx3_channels.h"
 #include "sensor/img_sensor.h"
-#include "settings_store.h"
+#include "settings/settings_store.h"
 
 namespace TVR {
 namespace {
@@ -29,7 +30,7 @@ std::vector<ControlRange> TabLedModel::ranges() {
 }
 
 bool TabLedModel::fanVisible() {
-    return camera().connected() && camera().cameraValueAvailable(kFanChannel);
+    return camera().connected() && camera().cameraValueAvailable(Fx3Channel::kFan);
 }
 
 TabLedModel::View TabLedModel::update() {

@@ -8,7 +8,7 @@
 #include <array>
 #include <vector>
 
-#include "table_value_owner.h"
+#include "settings/table_value_owner.h"
 
 namespace TVR {
 
@@ -43,9 +43,6 @@ public:
         {kGreenSpin, kGreenNumber},
         {kBlueSpin, kBlueNumber},
     }};
-
-    // The FX3 value channel that carries the fan.
-    static constexpr int kFanChannel = 1;
 
     struct View {
         std::vector<ControlRange> ranges;  // sliders and spins

@@ -9,9 +9,9 @@
 #include <QSlider>
 #include <QSpinBox>
 
-#include "dlg_base.h"
-#include "media_source.h"
-#include "uvc_properties.h"
+#include "shell/dlg_base.h"
+#include "shell/media_source.h"
+#include "video/uvc_properties.h"
 
 namespace TVR {
 

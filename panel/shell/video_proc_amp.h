@@ -11,7 +11,7 @@
 #include <array>
 #include <memory>
 
-#include "video_proc_amp_model.h"
+#include "shell/video_proc_amp_model.h"
 
 class QCheckBox;
 class QLabel;

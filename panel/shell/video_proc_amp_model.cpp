@@ -12,19 +12,22 @@ namespace {
 constexpr int32_t kBothFlags = kUvcFlagAuto | kUvcFlagManual;
 constexpr int32_t kPageDivisor = 7;
 
-// The processing amplifier's properties, numbered as the platform's enumeration numbers them.
-constexpr std::array<UvcPropertyRow, 10> kRows{{
-    {"VideoProcAmp_Brightness", 0, 3037, 3038, 3039, 3040, 3041, "Brightness"},
-    {"VideoProcAmp_Contrast", 1, 3042, 3043, 3044, 3045, 3046, "Contrast"},
-    {"VideoProcAmp_Hue", 2, 3047, 3048, 3049, 3050, 3051, "Hue"},
-    {"VideoProcAmp_Saturation", 3, 3052, 3053, 3054, 3055, 3056, "Saturation"},
-    {"VideoProcAmp_Sharpness", 4, 3057, 3058, 3059, 3060, 3061, "Sharpness"},
-    {"VideoProcAmp_Gamma", 5, 3067, 3068, 3069, 3070, 3071, "Gamma"},
-    {"VideoProcAmp_ColorEnable", 6, 0, 0, 0, 0, 0, "Color enable"},
-    {"VideoProcAmp_WhiteBalance", 7, 3062, 3063, 3064, 3065, 3066, "White balance"},
-    {"VideoProcAmp_BacklightCompensation", 8, 3072, 3073, 3074, 3075, 3076,
-     "Backlight compensation"},
-    {"VideoProcAmp_Gain", 9, 3077, 3078, 3079, 3080, 3081, "Gain"},
+// The processing amplifier's properties in the order of the platform's enumeration.
+constexpr std::array<UvcPropertyRow, UvcProcAmp::kCount> kRows{{
+    {"VideoProcAmp_Brightness", UvcProcAmp::kBrightness, 3037, 3038, 3039, 3040, 3041,
+     "Brightness"},
+    {"VideoProcAmp_Contrast", UvcProcAmp::kContrast, 3042, 3043, 3044, 3045, 3046, "Contrast"},
+    {"VideoProcAmp_Hue", UvcProcAmp::kHue, 3047, 3048, 3049, 3050, 3051, "Hue"},
+    {"VideoProcAmp_Saturation", UvcProcAmp::kSaturation, 3052, 3053, 3054, 3055, 3056,
+     "Saturation"},
+    {"VideoProcAmp_Sharpness", UvcProcAmp::kSharpness, 3057, 3058, 3059, 3060, 3061, "Sharpness"},
+    {"VideoProcAmp_Gamma", UvcProcAmp::kGamma, 3067, 3068, 3069, 3070, 3071, "Gamma"},
+    {"VideoProcAmp_ColorEnable", UvcProcAmp::kColorEnable, 0, 0, 0, 0, 0, "Color enable"},
+    {"VideoProcAmp_WhiteBalance", UvcProcAmp::kWhiteBalance, 3062, 3063, 3064, 3065, 3066,
+     "White balance"},
+    {"VideoProcAmp_BacklightCompensation", UvcProcAmp::kBacklightCompensation, 3072, 3073, 3074,
+     3075, 3076, "Backlight compensation"},
+    {"VideoProcAmp_Gain", UvcProcAmp::kGain, 3077, 3078, 3079, 3080, 3081, "Gain"},
 }};
 
 bool isAuto(int32_t flags) { return flags == kUvcFlagAuto || flags == kBothFlags; }

@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "capture_pipeline.h"
-#include "frame_presenter.h"
-#include "pipeline_rules.h"
+#include "core/capture_pipeline.h"
+#include "core/pipeline_rules.h"
+#include "ui/frame_presenter.h"
 
 namespace OLK {
 

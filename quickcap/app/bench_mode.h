@@ -3,7 +3,7 @@
 #include <functional>
 #include <ostream>
 
-#include "command_line.h"
+#include "app/command_line.h"
 
 namespace OLK {
 

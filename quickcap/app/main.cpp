@@ -4,12 +4,12 @@
 #include <iostream>
 #include <string_view>
 
-#include "alloc_count.h"
-#include "bench_mode.h"
-#include "command_line.h"
+#include "app/alloc_count.h"
+#include "app/bench_mode.h"
+#include "app/command_line.h"
+#include "core/pipeline_rules.h"
 #include "media/synthetic/synthetic_config.h"
-#include "pipeline_rules.h"
-#include "quickcap_dlg.h"
+#include "ui/quickcap_dlg.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "frame_stamp.h"
+#include "core/frame_stamp.h"
 #include "olk_guid.h"
 
 namespace OLK {

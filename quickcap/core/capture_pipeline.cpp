@@ -1,11 +1,11 @@
 #include "capture_pipeline.h"
 
-#include "frame_stamp.h"
+#include "core/frame_stamp.h"
+#include "core/pipeline_rules.h"
 #include "media/media_type.h"
 #include "media/media_util.h"
 #include "media/mf_guids.h"
 #include "media/mf_result.h"
-#include "pipeline_rules.h"
 #include "timing/tick_timer.h"
 
 namespace OLK {

@@ -16,14 +16,14 @@
 
 #include "capture/mmf_cap_sync.h"
 #include "capture/thread_handle.h"
-#include "capture_source_reader.h"
-#include "frame_renderer.h"
+#include "core/capture_source_reader.h"
+#include "core/frame_renderer.h"
+#include "core/realtime_stage.h"
+#include "core/replay_stage.h"
 #include "media/capture_backend.h"
 #include "media/device_info.h"
 #include "pool/fast_mem.h"
 #include "pool/work_queue.h"
-#include "realtime_stage.h"
-#include "replay_stage.h"
 #include "timing/perf_counter.h"
 
 namespace OLK {

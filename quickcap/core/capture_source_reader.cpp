@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "convert/img_xform.h"
-#include "frame_stamp.h"
+#include "core/frame_stamp.h"
 #include "media/mf_guids.h"
 #include "media/mf_result.h"
 #include "pool/fast_mem.h"

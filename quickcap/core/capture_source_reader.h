@@ -12,8 +12,8 @@
 #include <optional>
 #include <string>
 
+#include "core/sequence_tracker.h"
 #include "media/media_objects.h"
-#include "sequence_tracker.h"
 
 namespace OLK {
 

@@ -1,6 +1,6 @@
 #include "realtime_stage.h"
 
-#include "frame_stamp.h"
+#include "core/frame_stamp.h"
 #include "pool/work_queue.h"
 #include "timing/tick_timer.h"
 

@@ -10,8 +10,8 @@
 #include <mutex>
 #include <thread>
 
-#include "frame_renderer.h"
-#include "sequence_tracker.h"
+#include "core/frame_renderer.h"
+#include "core/sequence_tracker.h"
 #include "timing/perf_counter.h"
 
 namespace OLK {

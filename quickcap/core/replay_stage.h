@@ -10,8 +10,8 @@
 #include <mutex>
 #include <vector>
 
-#include "frame_renderer.h"
-#include "frame_stamp.h"
+#include "core/frame_renderer.h"
+#include "core/frame_stamp.h"
 #include "timing/perf_counter.h"
 
 namespace OLK {

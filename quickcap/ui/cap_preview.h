@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "frame_presenter.h"
+#include "ui/frame_presenter.h"
 
 namespace OLK {
 

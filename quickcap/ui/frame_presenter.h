@@ -14,8 +14,8 @@
 #include <mutex>
 
 #include "convert/convert_img2rgb32.h"
-#include "frame_renderer.h"
-#include "pipeline_rules.h"
+#include "core/frame_renderer.h"
+#include "core/pipeline_rules.h"
 
 class QPainter;
 

@@ -24,9 +24,9 @@
 #include <algorithm>
 #include <thread>
 
-#include "cap_preview.h"
-#include "frame_stamp.h"
-#include "pipeline_rules.h"
+#include "core/frame_stamp.h"
+#include "core/pipeline_rules.h"
+#include "ui/cap_preview.h"
 
 namespace OLK {
 

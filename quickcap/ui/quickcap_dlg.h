@@ -10,8 +10,8 @@
 #include <memory>
 #include <thread>
 
-#include "burst_writer.h"
-#include "capture_pipeline.h"
+#include "core/burst_writer.h"
+#include "core/capture_pipeline.h"
 
 class QCheckBox;
 class QComboBox;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "request_record.h"
+#include "usb/request_record.h"
 
 namespace TVR::Simcam {
 
@@ -89,8 +89,8 @@ void SimUsbipDevice::disconnect() {
             ep->queue.clear();
             if (ep->busy && ep->handle) {
                 uint8_t a = address;
-                ep->handle->ioControl(Ioctl::kAbortPipe, std::span<uint8_t>(&a, 1), {},
-                                      nullptr, nullptr);
+                ep->handle->ioControl(Ioctl::kAbortPipe, std::span<uint8_t>(&a, 1), {}, nullptr,
+                                      nullptr);
             }
             if (ep->worker.joinable()) workers.push_back(std::move(ep->worker));
         }

@@ -14,9 +14,9 @@
 #include <mutex>
 #include <thread>
 
-#include "sim_driver.h"
-#include "usb_driver.h"
-#include "usbip_device.h"
+#include "sim/sim_driver.h"
+#include "usb/usb_driver.h"
+#include "usbip/usbip_device.h"
 #include "uvc_function.h"
 
 namespace TVR::Simcam {

@@ -1,7 +1,7 @@
 #include "simcam_cameras.h"
 
-#include "sim_descriptors.h"
-#include "sim_options.h"
+#include "sim/sim_descriptors.h"
+#include "sim/sim_options.h"
 #include "uvc_function.h"
 
 namespace TVR::Simcam {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "sim_driver.h"
+#include "sim/sim_driver.h"
 
 namespace TVR::Simcam {
 

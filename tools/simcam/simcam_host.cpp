@@ -10,7 +10,7 @@
 #include <fmt/format.h>
 
 #include "sim_usbip_device.h"
-#include "usbip_connection.h"
+#include "usbip/usbip_connection.h"
 
 namespace TVR::Simcam {
 
@@ -152,9 +152,8 @@ bool SimcamHost::attach(const std::shared_ptr<Sim::SimCamera>& cam, std::string&
     entry->port = *port;
     entry->device = std::make_shared<SimUsbipDevice>(m_driver, cam);
     entry->connection = std::make_unique<Usbip::UsbipConnection>(fds[0], entry->device);
-    entry->connection->setClosedHandler([this, path](const std::string& reason) {
-        log(fmt::format("{}: {}", path, reason));
-    });
+    entry->connection->setClosedHandler(
+        [this, path](const std::string& reason) { log(fmt::format("{}: {}", path, reason)); });
     entry->connection->start();
     // The kernel takes its own reference to the socket; ours is closed either way.
     const bool ok = m_vhci.attach(*port, fds[1], devid, speed, error);

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "sim_driver.h"
+#include "sim/sim_driver.h"
 #include "vhci.h"
 
 namespace TVR::Usbip {

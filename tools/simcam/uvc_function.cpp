@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "protocol/uvc_property_ids.h"
+
 namespace TVR::Simcam {
 
 using Sim::SimUvcSet;
@@ -54,7 +56,7 @@ constexpr uint8_t kHeaderEoh = 0x80;
 constexpr double kExposureUnitsPerSecond = 10000.0;  // 100 µs units
 constexpr uint32_t kClockFrequency = 48000000;
 
-constexpr uint8_t kGuidYuy2[16] = {'Y', 'U', 'Y', '2', 0x00, 0x00, 0x10, 0x00,
+constexpr uint8_t kGuidYuy2[16] = {'Y',  'U',  'Y',  '2',  0x00, 0x00, 0x10, 0x00,
                                    0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 void put16(Bytes& b, uint16_t v) {
@@ -99,28 +101,27 @@ struct Control {
     bool autoDefault = false;  // Auto: the power-up mode
 };
 
-constexpr int32_t kPropBrightness = 0, kPropContrast = 1, kPropHue = 2, kPropSaturation = 3,
-                  kPropSharpness = 4, kPropGamma = 5, kPropWhiteBalance = 7,
-                  kPropBacklight = 8, kPropGain = 9, kPropExposure = 4, kPropZoom = 3,
-                  kPropFocus = 6;
-
 const Control kControls[] = {
-    {kProcessingUnitId, 0x01, SimUvcSet::ProcAmp, kPropBacklight, 2, Kind::Value},
-    {kProcessingUnitId, 0x02, SimUvcSet::ProcAmp, kPropBrightness, 2, Kind::Value},
-    {kProcessingUnitId, 0x03, SimUvcSet::ProcAmp, kPropContrast, 2, Kind::Value},
-    {kProcessingUnitId, 0x04, SimUvcSet::ProcAmp, kPropGain, 2, Kind::Value},
-    {kProcessingUnitId, 0x06, SimUvcSet::ProcAmp, kPropHue, 2, Kind::Value},
-    {kProcessingUnitId, 0x07, SimUvcSet::ProcAmp, kPropSaturation, 2, Kind::Value},
-    {kProcessingUnitId, 0x08, SimUvcSet::ProcAmp, kPropSharpness, 2, Kind::Value},
-    {kProcessingUnitId, 0x09, SimUvcSet::ProcAmp, kPropGamma, 2, Kind::Value},
-    {kProcessingUnitId, 0x0A, SimUvcSet::ProcAmp, kPropWhiteBalance, 2, Kind::Value},
-    {kProcessingUnitId, 0x0B, SimUvcSet::ProcAmp, kPropWhiteBalance, 1, Kind::Auto, true},
-    {kProcessingUnitId, 0x10, SimUvcSet::ProcAmp, kPropHue, 1, Kind::Auto, false},
-    {kCameraTerminalId, 0x02, SimUvcSet::CameraControl, kPropExposure, 1, Kind::AeMode},
-    {kCameraTerminalId, 0x04, SimUvcSet::CameraControl, kPropExposure, 4, Kind::Exposure},
-    {kCameraTerminalId, 0x06, SimUvcSet::CameraControl, kPropFocus, 2, Kind::Value},
-    {kCameraTerminalId, 0x08, SimUvcSet::CameraControl, kPropFocus, 1, Kind::Auto, true},
-    {kCameraTerminalId, 0x0B, SimUvcSet::CameraControl, kPropZoom, 2, Kind::Value},
+    {kProcessingUnitId, 0x01, SimUvcSet::ProcAmp, UvcProcAmp::kBacklightCompensation, 2,
+     Kind::Value},
+    {kProcessingUnitId, 0x02, SimUvcSet::ProcAmp, UvcProcAmp::kBrightness, 2, Kind::Value},
+    {kProcessingUnitId, 0x03, SimUvcSet::ProcAmp, UvcProcAmp::kContrast, 2, Kind::Value},
+    {kProcessingUnitId, 0x04, SimUvcSet::ProcAmp, UvcProcAmp::kGain, 2, Kind::Value},
+    {kProcessingUnitId, 0x06, SimUvcSet::ProcAmp, UvcProcAmp::kHue, 2, Kind::Value},
+    {kProcessingUnitId, 0x07, SimUvcSet::ProcAmp, UvcProcAmp::kSaturation, 2, Kind::Value},
+    {kProcessingUnitId, 0x08, SimUvcSet::ProcAmp, UvcProcAmp::kSharpness, 2, Kind::Value},
+    {kProcessingUnitId, 0x09, SimUvcSet::ProcAmp, UvcProcAmp::kGamma, 2, Kind::Value},
+    {kProcessingUnitId, 0x0A, SimUvcSet::ProcAmp, UvcProcAmp::kWhiteBalance, 2, Kind::Value},
+    {kProcessingUnitId, 0x0B, SimUvcSet::ProcAmp, UvcProcAmp::kWhiteBalance, 1, Kind::Auto, true},
+    {kProcessingUnitId, 0x10, SimUvcSet::ProcAmp, UvcProcAmp::kHue, 1, Kind::Auto, false},
+    {kCameraTerminalId, 0x02, SimUvcSet::CameraControl, UvcCameraControl::kExposure, 1,
+     Kind::AeMode},
+    {kCameraTerminalId, 0x04, SimUvcSet::CameraControl, UvcCameraControl::kExposure, 4,
+     Kind::Exposure},
+    {kCameraTerminalId, 0x06, SimUvcSet::CameraControl, UvcCameraControl::kFocus, 2, Kind::Value},
+    {kCameraTerminalId, 0x08, SimUvcSet::CameraControl, UvcCameraControl::kFocus, 1, Kind::Auto,
+     true},
+    {kCameraTerminalId, 0x0B, SimUvcSet::CameraControl, UvcCameraControl::kZoom, 2, Kind::Value},
 };
 
 int32_t exposureUnits(int32_t log2Seconds) {
@@ -202,8 +203,8 @@ std::vector<uint8_t> withUvcFunction(const std::vector<uint8_t>& config, bool su
         const uint32_t frameBytes = uint32_t{f.width} * f.height * 2;
         const uint32_t fastest = *std::min_element(f.intervals.begin(), f.intervals.end());
         const uint32_t slowest = *std::max_element(f.intervals.begin(), f.intervals.end());
-        b.insert(b.end(), {static_cast<uint8_t>(26 + 4 * f.intervals.size()), kCsInterface, 5,
-                           index++, 0});
+        b.insert(b.end(),
+                 {static_cast<uint8_t>(26 + 4 * f.intervals.size()), kCsInterface, 5, index++, 0});
         put16(b, f.width);
         put16(b, f.height);
         put32(b, static_cast<uint32_t>(uint64_t{frameBytes} * 8 * 10000000 / slowest));
@@ -231,12 +232,12 @@ std::vector<uint8_t> renderFrame(Sim::SimUvcState& uvc, uint16_t width, uint16_t
         auto p = uvc.property(set, prop);
         return p ? p->value : fallback;
     };
-    const int32_t brightness = value(SimUvcSet::ProcAmp, kPropBrightness, 0);
-    const int32_t contrast = value(SimUvcSet::ProcAmp, kPropContrast, 32);
-    const int32_t exposure = value(SimUvcSet::CameraControl, kPropExposure, -6);
+    const int32_t brightness = value(SimUvcSet::ProcAmp, UvcProcAmp::kBrightness, 0);
+    const int32_t contrast = value(SimUvcSet::ProcAmp, UvcProcAmp::kContrast, 32);
+    const int32_t exposure = value(SimUvcSet::CameraControl, UvcCameraControl::kExposure, -6);
     // Exposure doubles the light per step from the default; the bars saturate as a sensor does.
     const double gain = std::ldexp(contrast / 32.0, std::clamp(exposure + 6, -8, 8));
-    static constexpr uint8_t kBars[8][3] = {{235, 128, 128}, {210, 16, 146}, {170, 166, 16},
+    static constexpr uint8_t kBars[8][3] = {{235, 128, 128}, {210, 16, 146},  {170, 166, 16},
                                             {145, 54, 34},   {106, 202, 222}, {81, 90, 240},
                                             {41, 240, 110},  {16, 128, 128}};
     std::vector<uint8_t> f(size_t{width} * height * 2);
@@ -256,7 +257,8 @@ std::vector<uint8_t> renderFrame(Sim::SimUvcState& uvc, uint16_t width, uint16_t
             row[x * 2 + 3] = c[2];
         }
     }
-    for (int i = 0; i < 4 && i < width; ++i) f[size_t(i) * 2] = static_cast<uint8_t>(counter >> (8 * i));
+    for (int i = 0; i < 4 && i < width; ++i)
+        f[size_t(i) * 2] = static_cast<uint8_t>(counter >> (8 * i));
     return f;
 }
 
@@ -331,7 +333,9 @@ SubmitReply UvcFunction::streamingRequest(const Submit& urb) {
     }
     std::array<uint8_t, 48> p{};
     switch (s.bRequest) {
-        case kGetCur: p = target; break;
+        case kGetCur:
+            p = target;
+            break;
         case kGetMin:
         case kGetMax:
         case kGetDef:
@@ -344,7 +348,9 @@ SubmitReply UvcFunction::streamingRequest(const Submit& urb) {
         case kGetInfo:
             r.data = {0x03};
             return r;
-        default: r.status = Usbip::kStatusStall; return r;
+        default:
+            r.status = Usbip::kStatusStall;
+            return r;
     }
     r.data.assign(p.begin(), p.begin() + std::min<size_t>(s.wLength, p.size()));
     return r;
@@ -397,9 +403,8 @@ SubmitReply UvcFunction::controlRequest(const Submit& urb) {
                 ok = uvc.set(c->set, c->property, static_cast<int32_t>(v), keepFlags);
                 break;
             case Kind::Auto:
-                ok = (v == 0 || v == 1) &&
-                     uvc.set(c->set, c->property, prop->value,
-                             v ? Sim::kSimUvcAuto : Sim::kSimUvcManual);
+                ok = (v == 0 || v == 1) && uvc.set(c->set, c->property, prop->value,
+                                                   v ? Sim::kSimUvcAuto : Sim::kSimUvcManual);
                 break;
             case Kind::AeMode:
                 ok = (v == kAeManual || v == kAeAperturePriority || v == 2) &&
@@ -407,8 +412,8 @@ SubmitReply UvcFunction::controlRequest(const Submit& urb) {
                              v == kAeManual ? Sim::kSimUvcManual : Sim::kSimUvcAuto);
                 break;
             case Kind::Exposure: {
-                const int32_t log2 = std::clamp(exposureLog2(static_cast<int32_t>(v)), prop->min,
-                                                prop->max);
+                const int32_t log2 =
+                    std::clamp(exposureLog2(static_cast<int32_t>(v)), prop->min, prop->max);
                 ok = uvc.set(c->set, c->property, log2, keepFlags);
                 break;
             }
@@ -420,42 +425,65 @@ SubmitReply UvcFunction::controlRequest(const Submit& urb) {
     switch (c->kind) {
         case Kind::Value:
             switch (s.bRequest) {
-                case kGetCur: return reply(prop->value);
-                case kGetMin: return reply(prop->min);
-                case kGetMax: return reply(prop->max);
-                case kGetRes: return reply(prop->step);
-                case kGetDef: return reply(prop->defaultValue);
-                default: break;
+                case kGetCur:
+                    return reply(prop->value);
+                case kGetMin:
+                    return reply(prop->min);
+                case kGetMax:
+                    return reply(prop->max);
+                case kGetRes:
+                    return reply(prop->step);
+                case kGetDef:
+                    return reply(prop->defaultValue);
+                default:
+                    break;
             }
             break;
         case Kind::Auto:
             switch (s.bRequest) {
-                case kGetCur: return reply(isAuto ? 1 : 0);
-                case kGetMin: return reply(0);
+                case kGetCur:
+                    return reply(isAuto ? 1 : 0);
+                case kGetMin:
+                    return reply(0);
                 case kGetMax:
-                case kGetRes: return reply(1);
-                case kGetDef: return reply(c->autoDefault ? 1 : 0);
-                default: break;
+                case kGetRes:
+                    return reply(1);
+                case kGetDef:
+                    return reply(c->autoDefault ? 1 : 0);
+                default:
+                    break;
             }
             break;
         case Kind::AeMode:
             switch (s.bRequest) {
-                case kGetCur: return reply(isAuto ? kAeAperturePriority : kAeManual);
-                case kGetRes: return reply(kAeManual | kAeAperturePriority);
-                case kGetDef: return reply(kAeAperturePriority);
-                case kGetMin: return reply(kAeManual);
-                case kGetMax: return reply(kAeAperturePriority);
-                default: break;
+                case kGetCur:
+                    return reply(isAuto ? kAeAperturePriority : kAeManual);
+                case kGetRes:
+                    return reply(kAeManual | kAeAperturePriority);
+                case kGetDef:
+                    return reply(kAeAperturePriority);
+                case kGetMin:
+                    return reply(kAeManual);
+                case kGetMax:
+                    return reply(kAeAperturePriority);
+                default:
+                    break;
             }
             break;
         case Kind::Exposure:
             switch (s.bRequest) {
-                case kGetCur: return reply(exposureUnits(prop->value));
-                case kGetMin: return reply(exposureUnits(prop->min));
-                case kGetMax: return reply(exposureUnits(prop->max));
-                case kGetRes: return reply(1);
-                case kGetDef: return reply(exposureUnits(prop->defaultValue));
-                default: break;
+                case kGetCur:
+                    return reply(exposureUnits(prop->value));
+                case kGetMin:
+                    return reply(exposureUnits(prop->min));
+                case kGetMax:
+                    return reply(exposureUnits(prop->max));
+                case kGetRes:
+                    return reply(1);
+                case kGetDef:
+                    return reply(exposureUnits(prop->defaultValue));
+                default:
+                    break;
             }
             break;
     }
@@ -531,8 +559,8 @@ SubmitReply UvcFunction::fillUrb(const Submit& urb) {
         out.actualLength = 0;
         out.status = Usbip::kStatusOk;
         if (!m_frame.empty() && packet.length > kHeaderLength) {
-            const size_t chunk = std::min<size_t>(packet.length - kHeaderLength,
-                                                  m_frame.size() - m_frameOffset);
+            const size_t chunk =
+                std::min<size_t>(packet.length - kHeaderLength, m_frame.size() - m_frameOffset);
             const bool last = m_frameOffset + chunk == m_frame.size();
             r.data.push_back(kHeaderLength);
             r.data.push_back(static_cast<uint8_t>(kHeaderEoh | m_fid | (last ? kHeaderEof : 0)));

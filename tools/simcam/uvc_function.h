@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "sim_camera.h"
-#include "usbip_device.h"
+#include "sim/sim_camera.h"
+#include "usbip/usbip_device.h"
 
 namespace TVR::Simcam {
 

@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "sim_driver.h"
-#include "sim_uvc_properties.h"
+#include "sim/sim_driver.h"
+#include "sim/video/sim_uvc_properties.h"
 
 namespace TVR {
 

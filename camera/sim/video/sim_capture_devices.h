@@ -4,7 +4,7 @@
 // (and an audio one when its configuration names it) at the camera's location, or at the
 // location its configuration gives the capture side.
 
-#include "capture_device.h"
+#include "video/capture_device.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #include "sim_uvc_properties.h"
 
-#include "sim_capture_devices.h"
-#include "sim_driver.h"
+#include "sim/sim_driver.h"
+#include "sim/video/sim_capture_devices.h"
 
 namespace TVR {
 

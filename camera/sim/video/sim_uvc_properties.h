@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "uvc_properties.h"
+#include "video/uvc_properties.h"
 
 namespace TVR::Sim {
 class SimCamera;

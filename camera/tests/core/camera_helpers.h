@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "debug_out.h"
-#include "sim_driver.h"
-#include "sim_firmware.h"
+#include "apilog.h"
+#include "sim/sim_driver.h"
+#include "sim/sim_firmware.h"
+#include "usb/debugger_output.h"
 
 namespace TVR::CameraTest {
 
@@ -27,6 +28,8 @@ struct SimRig {
     std::vector<Sim::SimRequestRecord> bulkRequests() const;
     void clear() const { camera->clearRequests(); }
 
+    // The log the test's camera objects record into.
+    ApiLog log;
     Sim::SimDriver driver;
     std::shared_ptr<Sim::SimCamera> camera;
     std::shared_ptr<Sim::SimCameraFirmware> firmware;

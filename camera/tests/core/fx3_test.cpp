@@ -8,7 +8,9 @@
 
 #include "apilog.h"
 #include "camera_helpers.h"
-#include "vendor_requests.h"
+#include "protocol/vendor_requests.h"
+#include "usb/control_ep.h"
+#include "usb/usb_device.h"
 
 namespace TVR {
 namespace {
@@ -16,15 +18,13 @@ namespace {
 using CameraTest::firmwareConfig;
 using CameraTest::SimRig;
 
-constexpr uint32_t kTimeoutMs = 50;
-
 struct Camera {
     explicit Camera(Sim::SimFirmwareConfig config = {}) : rig(std::move(config)) {
         EXPECT_TRUE(fx3.selectDevice(0));
         rig.clear();
     }
     SimRig rig;
-    FX3 fx3{rig.driver, false, kTimeoutMs};
+    FX3 fx3{rig.driver, rig.log, false, kControlTimeoutMs};
 };
 
 bool isFpgaWrite(const Sim::SetupPacket& s, uint8_t reg) {
@@ -46,12 +46,67 @@ TEST(FX3, SelectDeviceReadsBothVersions) {
 
 TEST(FX3, ConstructionSetsTheControlTimeoutOfTheFirstDevice) {
     SimRig rig;
-    FX3 fx3(rig.driver, true, 123);
+    FX3 fx3(rig.driver, rig.log, true, 123);
     ASSERT_TRUE(fx3.connected());
     EXPECT_EQ(fx3.setControlTimeout(40), 123u);
     EXPECT_EQ(fx3.setControlTimeout(50), 40u);
-    FX3 closed(rig.driver, false, kTimeoutMs);
+    FX3 closed(rig.driver, rig.log, false, kControlTimeoutMs);
     EXPECT_EQ(closed.setControlTimeout(10), 0u);
+}
+
+TEST(FX3, EachObjectKeepsItsOwnTimeoutAcrossOtherObjectsAndReopens) {
+    SimRig rig;
+    FX3 slow(rig.driver, rig.log, true, 700);
+    FX3 quick(rig.driver, rig.log, true, 30);
+    ASSERT_TRUE(slow.connected());
+    ASSERT_TRUE(quick.connected());
+    // Making `quick` changed nothing of `slow`, on endpoint 0 or on the others.
+    EXPECT_EQ(slow.device().controlEndpoint()->timeout(), 700u);
+    EXPECT_EQ(slow.device().endpoint(kEpSensorIn)->timeout(), 700u);
+    EXPECT_EQ(quick.device().controlEndpoint()->timeout(), 30u);
+    EXPECT_EQ(quick.device().endpoint(kEpSensorIn)->timeout(), 30u);
+
+    // A reopen builds new endpoints; they get the object's own time-out, not the newest one.
+    FX3 probe(rig.driver, rig.log, true, 5);
+    ASSERT_TRUE(slow.selectDevice(0));
+    EXPECT_EQ(slow.device().controlEndpoint()->timeout(), 700u);
+    ASSERT_TRUE(quick.selectDevice(0));
+    EXPECT_EQ(quick.device().controlEndpoint()->timeout(), 30u);
+    EXPECT_EQ(probe.device().controlEndpoint()->timeout(), 5u);
+}
+
+TEST(FX3, RequestsAreRecordedInTheLogTheObjectWasGiven) {
+    SimRig rig;
+    ApiLog other;
+    rig.log.setLogging(true);
+    other.setLogging(true);
+    FX3 mine(rig.driver, rig.log, true, kControlTimeoutMs);
+    FX3 theirs(rig.driver, other, true, kControlTimeoutMs);
+    EXPECT_EQ(&mine.apiLog(), &rig.log);
+    EXPECT_EQ(&theirs.apiLog(), &other);
+    rig.log.clearApi();
+    other.clearApi();
+
+    rig.firmware->setFpgaRegister(FpgaReg::kLedRedLow, 0x3C);
+    EXPECT_EQ(mine.readFpgaReg(FpgaReg::kLedRedLow), 0x3C);
+    ASSERT_EQ(rig.log.apiCount(), 1u);
+    EXPECT_EQ(other.apiCount(), 0u);
+    const auto read = rig.log.apiRecord(rig.log.firstApiIndex());
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->code, VR_FPGA_REG);
+    EXPECT_EQ(read->write, 0);
+    EXPECT_EQ(read->result, 1);
+    EXPECT_EQ(read->data[0], 0x3C);
+
+    EXPECT_TRUE(theirs.writeFpgaReg(FpgaReg::kLedRedLow, 0x11));
+    EXPECT_EQ(rig.firmware->fpgaRegister(FpgaReg::kLedRedLow), 0x11);
+    EXPECT_EQ(rig.log.apiCount(), 1u);
+    ASSERT_EQ(other.apiCount(), 1u);
+    const auto write = other.apiRecord(other.firstApiIndex());
+    ASSERT_TRUE(write.has_value());
+    EXPECT_EQ(write->code, VR_FPGA_REG);
+    EXPECT_EQ(write->write, 1);
+    EXPECT_EQ(write->wIndex, FpgaReg::kLedRedLow);
 }
 
 TEST(FX3, ValueChannelsFollowTheirRegistersAndStatuses) {
@@ -338,9 +393,9 @@ TEST(FX3, ShortReadBuffersAreNotOverrun) {
 }
 
 TEST(FX3, UnpluggedCameraRequestsAreLoggedAsFailedAndNotSent) {
-    ApiLog& log = ApiLog::instance();
-    log.setLogging(true);
     Camera cam;
+    ApiLog& log = cam.rig.log;
+    log.setLogging(true);
     cam.rig.driver.unplug(cam.rig.camera);
     const size_t first = log.apiCount() + log.firstApiIndex();
     EXPECT_FALSE(cam.fx3.readFpgaReg(6).has_value());
@@ -351,11 +406,10 @@ TEST(FX3, UnpluggedCameraRequestsAreLoggedAsFailedAndNotSent) {
     EXPECT_EQ(record->result, 0);
     EXPECT_TRUE(cam.rig.vendorRequests().empty());
 
-    FX3 none(cam.rig.driver, false, kTimeoutMs);
+    FX3 none(cam.rig.driver, log, false, kControlTimeoutMs);
     EXPECT_FALSE(none.connected());
     EXPECT_FALSE(none.writeFpgaReg(6, 0));
     EXPECT_FALSE(none.tableAvailable(0));
-    log.setLogging(false);
 }
 
 TEST(FX3, StalledRequestFailsWithinItsTimeoutAndTheNextOneWorks) {

@@ -4,12 +4,14 @@
 #include <functional>
 #include <thread>
 
+#include "apilog.h"
 #include "fx3.h"
-#include "sim_driver.h"
-#include "sim_firmware.h"
-#include "sim_images.h"
-#include "sim_upgrade.h"
-#include "usb_ids.h"
+#include "sim/sim_driver.h"
+#include "sim/sim_firmware.h"
+#include "sim/sim_images.h"
+#include "sim/sim_upgrade.h"
+#include "test_support.h"
+#include "usb/usb_ids.h"
 
 namespace TVR {
 namespace {
@@ -31,25 +33,18 @@ struct UpgradeCamera {
         cfg.eraseMs = 2;
         cfg.configStageMs = 1;
         upgrade = Sim::SimUpgrade::install(driver, camera, cfg);
-        fx3 = std::make_unique<FX3>(driver, false, 500);
+        fx3 = std::make_unique<FX3>(driver, log, false, 500);
         EXPECT_TRUE(fx3->selectDevice(0));
-    }
-    // Polls until `done` holds (a generous bound so a loaded machine does not fail it).
-    static bool eventually(const std::function<bool()>& done) {
-        for (int i = 0; i < 5000; ++i) {
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return false;
     }
     // Reconnects to device 0 once it answers with the wanted boot-loader state.
     bool reconnect(bool bootLoader) {
-        return eventually([&] {
+        return TestSupport::eventually([&] {
             return fx3->deviceCount() == 1 && fx3->selectDevice(0) &&
                    fx3->bootLoaderRunning() == bootLoader;
         });
     }
 
+    ApiLog log;
     Sim::SimDriver driver;
     std::shared_ptr<Sim::SimCamera> camera;
     std::shared_ptr<Sim::SimCameraFirmware> firmware;
@@ -87,7 +82,7 @@ TEST(FX3Upgrade, FlashProgrammingAndResetBringTheNewBuild) {
                                                    Sim::kSimFlashSectorSize);
     for (uint16_t s = 0; s < sectors; ++s) {
         ASSERT_TRUE(cam.fx3->spiErase(s));
-        ASSERT_TRUE(UpgradeCamera::eventually([&] { return cam.fx3->spiEraseBusy(s) == false; }));
+        ASSERT_TRUE(TestSupport::eventually([&] { return cam.fx3->spiEraseBusy(s) == false; }));
     }
     for (size_t at = 0; at < image.size(); at += FX3::kSpiPage) {
         Bytes piece(std::min(FX3::kSpiPage, (image.size() - at + 255) / 256 * 256), 0);
@@ -134,9 +129,9 @@ TEST(FX3Upgrade, FpgaConfigurationThroughTheBitstreamEndpoint) {
             return st && (*st & bits) == bits;
         };
         ASSERT_TRUE(
-            UpgradeCamera::eventually([&] { return statusHas(Sim::SimConfigBit::kEraseOk); }));
+            TestSupport::eventually([&] { return statusHas(Sim::SimConfigBit::kEraseOk); }));
         ASSERT_TRUE(cam.fx3->bulkWrite(Sim::buildSimFpgaImage(99), 90000));
-        ASSERT_TRUE(UpgradeCamera::eventually([&] { return statusHas(Sim::SimConfigBit::kDone); }));
+        ASSERT_TRUE(TestSupport::eventually([&] { return statusHas(Sim::SimConfigBit::kDone); }));
         const uint16_t errors = *cam.fx3->fpgaConfigStatus() & Sim::SimConfigBit::kErrors;
         cam.fx3->readVersions();
         if (crcError) {

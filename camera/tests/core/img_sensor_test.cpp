@@ -8,9 +8,9 @@
 
 #include "apilog.h"
 #include "camera_helpers.h"
+#include "protocol/vendor_requests.h"
 #include "sensor/ov48c40.h"
 #include "sensor/ov9714.h"
-#include "vendor_requests.h"
 
 namespace TVR {
 namespace {
@@ -19,9 +19,6 @@ using CameraTest::DebugCapture;
 using CameraTest::firmwareConfig;
 using CameraTest::SimRig;
 using Sim::SimSensorChip;
-
-constexpr uint32_t kTimeoutMs = 50;
-constexpr uint16_t kGroupHold = 0x3208;
 
 struct Sensor {
     explicit Sensor(Sim::SimFirmwareConfig config = {}) : rig(std::move(config)) {
@@ -41,7 +38,7 @@ struct Sensor {
     }
 
     SimRig rig;
-    ImgSensor sensor{rig.driver, false, kTimeoutMs};
+    ImgSensor sensor{rig.driver, rig.log, false, kControlTimeoutMs};
     std::vector<uint32_t> waits;
 };
 
@@ -78,9 +75,9 @@ TEST(ImgSensor, DetectsEachChipClass) {
 }
 
 TEST(ImgSensor, OldFirmwareUsesEndpoint4PacketsLoggedAsSensorAccesses) {
-    ApiLog& log = ApiLog::instance();
-    log.setLogging(true);
     Sensor s(withChip(SimSensorChip::OV9750, 45));
+    ApiLog& log = s.rig.log;
+    log.setLogging(true);
     EXPECT_FALSE(s.sensor.bridge());
     EXPECT_EQ(s.sensor.chip().kind(), 3);
 
@@ -105,7 +102,23 @@ TEST(ImgSensor, OldFirmwareUsesEndpoint4PacketsLoggedAsSensorAccesses) {
     EXPECT_EQ(read->kind, ApiCallKind::SensorAccess);
     EXPECT_EQ(read->mask, 0);
     EXPECT_EQ(read->valueRead, 0x95);
-    log.setLogging(false);
+
+    // Another camera object on the same camera records into its own log only.
+    ApiLog other;
+    other.setLogging(true);
+    ImgSensor second(s.rig.driver, other, false, kControlTimeoutMs);
+    second.setWaitFunction([](uint32_t) {});
+    ASSERT_TRUE(second.selectDevice(0));
+    EXPECT_EQ(&second.apiLog(), &other);
+    const size_t mine = log.apiCount();
+    const size_t next = other.firstApiIndex() + other.apiCount();
+    EXPECT_EQ(second.readRegister(0x5000), 0x95);
+    EXPECT_EQ(log.apiCount(), mine);
+    const auto theirs = other.apiRecord(next);
+    ASSERT_TRUE(theirs.has_value());
+    EXPECT_EQ(theirs->kind, ApiCallKind::SensorAccess);
+    EXPECT_EQ(theirs->reg, 0x5000);
+    EXPECT_EQ(theirs->valueRead, 0x95);
 }
 
 TEST(ImgSensor, DetectionMovesOnTo0x6CAndFallsBackToTheGenericChip) {
@@ -235,19 +248,20 @@ TEST(ImgSensor, NestedGroupHoldWritesOnceAndLaunchesAtTheOutermostEnd) {
     chip.groupHoldBegin(1);
     chip.sensorValue(kValueGlobalGain, 0x155);
     chip.groupHoldEnd(1, 1);
-    EXPECT_EQ(s.writesTo(kGroupHold), std::vector<uint8_t>{0x01});
+    EXPECT_EQ(s.writesTo(SensorReg::kGroupHold), std::vector<uint8_t>{0x01});
     chip.groupHoldEnd(1, 1);
-    EXPECT_EQ(s.writesTo(kGroupHold), (std::vector<uint8_t>{0x01, 0xF1}));
+    EXPECT_EQ(s.writesTo(SensorReg::kGroupHold), (std::vector<uint8_t>{0x01, 0xF1}));
     EXPECT_EQ(s.reg(0x350B), 0x55) << "launched";
     chip.groupHoldEnd(1, 1);
-    EXPECT_EQ(s.writesTo(kGroupHold).size(), 2u) << "an end without a begin does nothing";
+    EXPECT_EQ(s.writesTo(SensorReg::kGroupHold).size(), 2u)
+        << "an end without a begin does nothing";
 
     Sensor ov48(withChip(SimSensorChip::OV48C40));
     ov48.sensor.chip().groupHoldBegin(2);
     ov48.sensor.chip().groupHoldEnd(5, 1);
     EXPECT_EQ(ov48.sensor.chip().groupHoldDepth(), 1) << "groups 4-9 are ignored";
     ov48.sensor.chip().groupHoldEnd(2, 2);
-    EXPECT_EQ(ov48.writesTo(kGroupHold), (std::vector<uint8_t>{0x02, 0x12, 0x62}));
+    EXPECT_EQ(ov48.writesTo(SensorReg::kGroupHold), (std::vector<uint8_t>{0x02, 0x12, 0x62}));
 }
 
 TEST(ImgSensor, SwitchesAndActions) {
@@ -279,7 +293,7 @@ TEST(ImgSensor, SwitchesAndActions) {
     EXPECT_TRUE(chip.action(0));
     EXPECT_EQ(s.waits, std::vector<uint32_t>{50});
     EXPECT_EQ(s.reg(0x3501), s.rig.firmware->sensorDefault(0x3501));
-    EXPECT_EQ(s.reg(0x0103) & 1, 0);
+    EXPECT_EQ(s.reg(SensorReg::kSoftwareReset) & 1, 0);
 
     Sensor ov10823(withChip(SimSensorChip::OV10823));
     IImgSensorChip& c2 = ov10823.sensor.chip();

@@ -14,8 +14,6 @@ using CameraTest::firmwareConfig;
 using CameraTest::SimRig;
 using Sim::SimSensorChip;
 
-constexpr uint32_t kTimeoutMs = 50;
-
 // A sensor value whose most significant register is shared with other settings: `width` bits
 // over `registers`, most significant first.
 struct WideValue {
@@ -48,7 +46,7 @@ void checkOverWideWrites(SimSensorChip chip, uint32_t fx3Build,
         for (const uint8_t neighbours : {uint8_t{0xA5}, uint8_t{0x5A}}) {
             for (const uint32_t written : {0x7FFFFFFFu, 0x7A5C3B69u}) {
                 SimRig rig(firmwareConfig(fx3Build, 90, chip));
-                ImgSensor sensor(rig.driver, false, kTimeoutMs);
+                ImgSensor sensor(rig.driver, rig.log, false, kControlTimeoutMs);
                 ASSERT_TRUE(sensor.selectDevice(0));
                 ASSERT_EQ(sensor.bridge(), fx3Build >= 46);
                 for (const uint16_t reg : v.registers) {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "camera_products.h"
-#include "device_path.h"
-#include "usb_ids.h"
+#include "libusb/camera_products.h"
+#include "libusb/device_path.h"
+#include "usb/usb_ids.h"
 
 namespace TVR::Libusb {
 namespace {

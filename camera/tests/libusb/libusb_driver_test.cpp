@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "camera_products.h"
-#include "device_path.h"
-#include "libusb_driver.h"
-#include "request_record.h"
+#include "libusb/camera_products.h"
+#include "libusb/device_path.h"
+#include "libusb/libusb_driver.h"
+#include "usb/request_record.h"
 
 namespace TVR::Libusb {
 namespace {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "request_record.h"
-#include "sim_driver.h"
-#include "transfer_request.h"
+#include "libusb/transfer_request.h"
+#include "sim/sim_driver.h"
+#include "usb/request_record.h"
 
 namespace TVR::Libusb {
 namespace {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 #include <libusb.h>
 
-#include "driver_status.h"
-#include "request_record.h"
-#include "transfer_request.h"
+#include "libusb/driver_status.h"
+#include "libusb/transfer_request.h"
+#include "usb/request_record.h"
 
 namespace TVR::Libusb {
 namespace {

@@ -8,8 +8,8 @@
 #include <optional>
 #include <vector>
 
-#include "sim_firmware.h"
-#include "vendor_requests.h"
+#include "protocol/vendor_requests.h"
+#include "sim/sim_firmware.h"
 
 namespace TVR::Sim::Test {
 

@@ -3,9 +3,9 @@
 #include <atomic>
 #include <thread>
 
-#include "request_record.h"
-#include "sim_driver.h"
-#include "sim_options.h"
+#include "sim/sim_driver.h"
+#include "sim/sim_options.h"
+#include "usb/request_record.h"
 
 namespace TVR::Sim {
 namespace {

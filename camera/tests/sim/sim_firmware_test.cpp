@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "firmware_helpers.h"
-#include "request_record.h"
-#include "sim_driver.h"
-#include "sim_options.h"
+#include "sim/sim_driver.h"
+#include "sim/sim_options.h"
+#include "usb/request_record.h"
 
 namespace TVR::Sim {
 namespace {
@@ -378,8 +378,9 @@ TEST(SimFirmwareDriver, OptionCamerasAnswerRequestRecords) {
     const auto version = viaDriver(*h, kVendorRead, VR_FX3_VERSION, 0, 0, 4);
     ASSERT_TRUE(version);
     EXPECT_EQ(simVersionBuild(le32(*version)), 45u);
-    EXPECT_TRUE(viaDriver(*h, kVendorWrite, VR_FPGA_REG, 0x5A, FpgaReg::kChannel8, 0));
-    EXPECT_EQ(viaDriver(*h, kVendorRead, VR_FPGA_REG, 0, FpgaReg::kChannel8, 1), Bytes{0x5A});
+    EXPECT_TRUE(viaDriver(*h, kVendorWrite, VR_FPGA_REG, 0x5A, FpgaReg::kNoiseReductionChroma, 0));
+    EXPECT_EQ(viaDriver(*h, kVendorRead, VR_FPGA_REG, 0, FpgaReg::kNoiseReductionChroma, 1),
+              Bytes{0x5A});
     EXPECT_FALSE(viaDriver(*h, kVendorRead, VR_SENSOR_REG, 0, SensorReg::kChipIdHigh, 1))
         << "build 45 has no sensor bridge";
     EXPECT_EQ(viaDriver(*h, kVendorRead, VR_I2C16, 0x20 << 8, SensorReg::kChipIdHigh, 1),

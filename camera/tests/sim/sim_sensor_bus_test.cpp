@@ -38,7 +38,7 @@ TEST(SimSensorModels, EachChipAnswersWithItsIdAndLayoutDefaults) {
         EXPECT_EQ(sensorRead(fw, SensorReg::kChipIdHigh), r.high);
         EXPECT_EQ(sensorRead(fw, SensorReg::kChipIdLow), r.low);
         EXPECT_EQ(sensorRead(fw, SensorReg::kChipIdRevision), r.revision);
-        EXPECT_NE(sensorRead(fw, SensorReg::kChipRevision), 0);
+        EXPECT_NE(sensorRead(fw, SensorReg::kChipSubRevision), 0);
         if (r.wbGainHigh) {
             EXPECT_EQ(sensorRead(fw, r.wbGainHigh), 0x04);
         }
@@ -202,8 +202,8 @@ TEST(SimI2cBus, DirectAccessEightAndSixteenBit) {
     // The FPGA answers at 0x06 with its registers.
     EXPECT_TRUE(i2cWrite(VR_I2C8, kFpgaI2cAddress, FpgaReg::kLedRedLow, 0x7F));
     EXPECT_EQ(fpgaRead(fw, FpgaReg::kLedRedLow), 0x7F);
-    ASSERT_TRUE(fpgaWrite(fw, FpgaReg::kChannel9, 0x33));
-    EXPECT_EQ(i2cRead(VR_I2C8, kFpgaI2cAddress, FpgaReg::kChannel9), 0x33);
+    ASSERT_TRUE(fpgaWrite(fw, FpgaReg::kNoiseReductionLuma, 0x33));
+    EXPECT_EQ(i2cRead(VR_I2C8, kFpgaI2cAddress, FpgaReg::kNoiseReductionLuma), 0x33);
 
     const auto log = fw.i2cWrites();
     ASSERT_EQ(log.size(), 4u);

@@ -4,12 +4,12 @@
 #include <mutex>
 
 #include "firmware_helpers.h"
-#include "request_record.h"
-#include "sim_driver.h"
-#include "sim_images.h"
-#include "sim_options.h"
-#include "sim_upgrade.h"
-#include "usb_ids.h"
+#include "sim/sim_driver.h"
+#include "sim/sim_images.h"
+#include "sim/sim_options.h"
+#include "sim/sim_upgrade.h"
+#include "usb/request_record.h"
+#include "usb/usb_ids.h"
 
 namespace TVR::Sim {
 namespace {

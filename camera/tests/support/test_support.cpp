@@ -6,9 +6,10 @@
 #include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "apilog.h"
-#include "sim_options.h"
+#include "sim/sim_options.h"
 
 namespace TVR {
 
@@ -51,6 +52,15 @@ std::string TempFolder::write(const std::string& name, const std::vector<uint8_t
     return path;
 }
 
+bool eventually(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) return done();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 std::string readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
@@ -72,7 +82,7 @@ SimCameraRig::SimCameraRig(const std::string& simOptions) {
         simCamera = driver->cameras().at(0);
         firmware = std::dynamic_pointer_cast<Sim::SimCameraFirmware>(simCamera->firmware());
     }
-    sensor = std::make_unique<ImgSensor>(*driver, false, 50);
+    sensor = std::make_unique<ImgSensor>(*driver, log, false, kControlTimeoutMs);
     sensor->setWaitFunction([](uint32_t) {});
     if (simCamera) {
         EXPECT_TRUE(sensor->selectDevice(0));

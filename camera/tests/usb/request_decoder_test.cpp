@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "request_decoder.h"
-#include "request_record.h"
+#include "usb/request_decoder.h"
+#include "usb/request_record.h"
 
 namespace TVR {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "request_record.h"
+#include "usb/request_record.h"
 
 namespace TVR {
 namespace {

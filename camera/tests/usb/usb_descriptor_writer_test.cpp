@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
-#include "sim_camera.h"
-#include "usb_descriptors.h"
+#include "sim/sim_camera.h"
+#include "usb/usb_descriptors.h"
 #include "usb_helpers.h"
 
 namespace TVR {

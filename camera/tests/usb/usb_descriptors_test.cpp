@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "usb_descriptors.h"
-#include "usb_device.h"
+#include "usb/usb_descriptors.h"
+#include "usb/usb_device.h"
+#include "usb/utf_text.h"
 #include "usb_helpers.h"
-#include "utf_text.h"
 
 namespace TVR {
 namespace {

@@ -4,12 +4,12 @@
 
 #include <fmt/format.h>
 
-#include "control_ep.h"
-#include "isoch_ep.h"
-#include "request_record.h"
-#include "sim_descriptors.h"
-#include "sim_driver.h"
-#include "usb_device.h"
+#include "sim/sim_descriptors.h"
+#include "sim/sim_driver.h"
+#include "usb/control_ep.h"
+#include "usb/isoch_ep.h"
+#include "usb/request_record.h"
+#include "usb/usb_device.h"
 #include "usb_helpers.h"
 
 namespace TVR {

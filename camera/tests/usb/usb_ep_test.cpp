@@ -3,11 +3,11 @@
 #include <memory>
 #include <numeric>
 
-#include "control_ep.h"
-#include "isoch_ep.h"
-#include "request_record.h"
-#include "sim_driver.h"
-#include "usb_device.h"
+#include "sim/sim_driver.h"
+#include "usb/control_ep.h"
+#include "usb/isoch_ep.h"
+#include "usb/request_record.h"
+#include "usb/usb_device.h"
 #include "usb_helpers.h"
 
 namespace TVR {
@@ -205,23 +205,32 @@ TEST(UsbEndpoint, DirectionAndDefaults) {
     EXPECT_FALSE(control.transfer({}, moved));
     EXPECT_FALSE(control.abort());
 
-    EXPECT_EQ(UsbEP::defaultTimeout(), UsbEP::kDefaultTimeoutMs);
-    UsbEP::setDefaultTimeout(50);
-    ControlEP later(nullptr, 3, 9);
-    UsbEP::setDefaultTimeout(UsbEP::kDefaultTimeoutMs);
-    EXPECT_EQ(later.timeout(), 50u);
+    ControlEP shorter(nullptr, 3, 9, 50);
+    EXPECT_EQ(shorter.timeout(), 50u);
     EXPECT_EQ(control.timeout(), UsbEP::kDefaultTimeoutMs);
 }
 
-TEST(UsbEndpoint, DefaultTimeoutReachesEndpointsOfLaterDevices) {
+TEST(UsbEndpoint, EveryEndpointOfADeviceGetsThatDevicesTimeout) {
     Sim::SimDriver drv;
     drv.addCamera();
-    UsbEP::setDefaultTimeout(500);
-    UsbDevice dev(drv, kCyUsbDriverGuid, true);
-    UsbEP::setDefaultTimeout(UsbEP::kDefaultTimeoutMs);
+    UsbDevice dev(drv, kCyUsbDriverGuid, true, 500);
+    UsbDevice plain(drv, kCyUsbDriverGuid, true);
     ASSERT_TRUE(dev.isOpen());
+    ASSERT_TRUE(plain.isOpen());
+    EXPECT_EQ(dev.endpointTimeout(), 500u);
     EXPECT_EQ(dev.controlEndpoint()->timeout(), 500u);
     EXPECT_EQ(dev.endpoint(0x84)->timeout(), 500u);
+    // The other device of the same camera keeps the default.
+    EXPECT_EQ(plain.controlEndpoint()->timeout(), UsbEP::kDefaultTimeoutMs);
+    EXPECT_EQ(plain.endpoint(0x84)->timeout(), UsbEP::kDefaultTimeoutMs);
+
+    // A reopen builds the endpoints again with the device's time-out.
+    dev.controlEndpoint()->setTimeout(20);
+    ASSERT_TRUE(dev.open(0));
+    EXPECT_EQ(dev.controlEndpoint()->timeout(), 500u);
+    for (size_t i = 0; i < dev.configuration().interfaces.size(); ++i) {
+        for (const auto& ep : dev.interfaceEndpoints(i)) EXPECT_EQ(ep->timeout(), 500u);
+    }
 }
 
 TEST(UsbEndpoint, IsochronousPacketList) {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "debug_out.h"
-#include "sim_camera.h"
+#include "sim/sim_camera.h"
+#include "usb/debugger_output.h"
 
 namespace TVR::UsbTest {
 

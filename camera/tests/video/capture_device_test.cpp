@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "capture_device.h"
+#include "video/capture_device.h"
 
 namespace TVR {
 namespace {
 
 // A source with a fixed listing, to pin down the matching rules on exact inputs.
 class ListedDevices : public CaptureDeviceSource {
-  public:
+public:
     std::vector<CaptureDevice> audio;
     std::vector<CaptureDevice> video;
     std::vector<CaptureDevice> audioCaptureDevices() override { return audio; }

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <random>
 
-#include "capture_device.h"
-#include "sysfs_capture_devices.h"
+#include "video/capture_device.h"
+#include "video/sysfs_capture_devices.h"
 
 namespace TVR {
 namespace {
@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 // A sysfs-like tree and a /dev in a temporary folder: real directories, files and relative
 // symlinks laid out as the kernel lays them out.
 class SysfsTree {
-  public:
+public:
     SysfsTree() {
         std::random_device rd;
         m_root = fs::temp_directory_path() / ("tvr-sysfs-" + std::to_string(rd()));
@@ -62,7 +62,7 @@ class SysfsTree {
         link(device + "/driver", drv);
     }
 
-  private:
+private:
     fs::path m_root;
 };
 

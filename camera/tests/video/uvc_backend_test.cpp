@@ -2,7 +2,8 @@
 
 #include <cstdlib>
 
-#include "uvc_backend.h"
+#include "backend/uvc_backend.h"
+#include "protocol/uvc_property_ids.h"
 
 namespace TVR {
 namespace {
@@ -19,7 +20,7 @@ TEST(UvcBackend, SimulatedDevicesGetTheirCameraAndOtherDevicesNothingWrong) {
         ASSERT_TRUE(source) << d.symbolicLink;
         EXPECT_EQ(source->cameraControl(), nullptr);
         ASSERT_NE(source->procAmp(), nullptr);
-        EXPECT_TRUE(source->procAmp()->get(0));
+        EXPECT_TRUE(source->procAmp()->get(UvcProcAmp::kBrightness));
     }
 
     // A V4L2 node is not the simulated backends' device, and an audio device has no properties.

@@ -8,7 +8,7 @@
 #include <limits>
 #include <random>
 
-#include "v4l2_uvc_properties.h"
+#include "video/v4l2_uvc_properties.h"
 
 namespace TVR {
 namespace {

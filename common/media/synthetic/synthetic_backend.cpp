@@ -14,7 +14,6 @@
 namespace OLK {
 namespace {
 
-constexpr uint32_t kInterlaceProgressive = 2;
 constexpr int64_t kHundredNsPerSecond = 10000000;
 constexpr size_t kStampBytes = 8;
 // A tiny JPEG-shaped frame: start of image, a comment segment holding the stamp, end of image.
@@ -38,7 +37,7 @@ std::shared_ptr<Attributes> videoType(const SyntheticMode& mode, const GUID& for
     mt->setPair(MF_MT_FRAME_RATE_RANGE_MIN, mode.fps, 1);
     mt->setPair(MF_MT_FRAME_RATE_RANGE_MAX, mode.fps, 1);
     mt->setPair(MF_MT_PIXEL_ASPECT_RATIO, 1, 1);
-    mt->setUINT32(MF_MT_INTERLACE_MODE, kInterlaceProgressive);
+    mt->setUINT32(MF_MT_INTERLACE_MODE, InterlaceMode::kProgressive);
     mt->setGUID(MF_MT_AM_FORMAT_TYPE, formatType);
     if (mode.subtype == MFVideoFormat_MJPG) {
         mt->setUINT32(MF_MT_COMPRESSED, 1);

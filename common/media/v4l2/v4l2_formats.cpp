@@ -10,14 +10,6 @@
 namespace OLK {
 namespace {
 
-constexpr uint32_t kInterlaceUnknown = 0;
-constexpr uint32_t kInterlaceProgressive = 2;
-constexpr uint32_t kInterlaceUpperFirst = 3;
-constexpr uint32_t kInterlaceLowerFirst = 4;
-constexpr uint32_t kInterlaceSingleUpper = 5;
-constexpr uint32_t kInterlaceSingleLower = 6;
-constexpr uint32_t kInterlaceMixed = 7;
-
 struct FormatRow {
     uint32_t v4l2;
     GUID subtype;
@@ -65,22 +57,22 @@ uint32_t v4l2FromSubtype(const GUID& subtype) {
 uint32_t interlaceFromV4l2Field(uint32_t field) {
     switch (field) {
         case V4L2_FIELD_NONE:
-            return kInterlaceProgressive;
+            return InterlaceMode::kProgressive;
         case V4L2_FIELD_INTERLACED:
         case V4L2_FIELD_INTERLACED_TB:
         case V4L2_FIELD_SEQ_TB:
-            return kInterlaceUpperFirst;
+            return InterlaceMode::kFieldInterleavedUpperFirst;
         case V4L2_FIELD_INTERLACED_BT:
         case V4L2_FIELD_SEQ_BT:
-            return kInterlaceLowerFirst;
+            return InterlaceMode::kFieldInterleavedLowerFirst;
         case V4L2_FIELD_TOP:
-            return kInterlaceSingleUpper;
+            return InterlaceMode::kFieldSingleUpper;
         case V4L2_FIELD_BOTTOM:
-            return kInterlaceSingleLower;
+            return InterlaceMode::kFieldSingleLower;
         case V4L2_FIELD_ALTERNATE:
-            return kInterlaceMixed;
+            return InterlaceMode::kMixedInterlaceOrProgressive;
         default:
-            return kInterlaceUnknown;
+            return InterlaceMode::kUnknown;
     }
 }
 

@@ -5,7 +5,7 @@
 
 #include <fmt/format.h>
 
-#include "cli_app.h"
+#include "cli/cli_app.h"
 #include "cli_test_helpers.h"
 #include "test_support.h"
 
@@ -14,36 +14,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-CliRun run(const std::vector<std::string>& args, const char* sim = "cameras=1") {
-    return runCliWith(args, sim);
-}
-
-size_t lineCount(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t at = 0;
-    while (at < text.size()) {
-        const size_t end = text.find('\n', at);
-        lines.push_back(text.substr(at, end - at));
-        if (end == std::string::npos) break;
-        at = end + 1;
-    }
-    return lines;
-}
-
 // A camera that stops answering fails every command that needs it with one line, and a read
 // writes no file.
 TEST(CliFailures, ACameraThatFailsStallsOrLeavesIsNeverASuccess) {
     TestSupport::TempFolder dir;
     const std::string good = dir.file("good.qcf");
-    ASSERT_EQ(run({"--simulate", "read", "-o", good}).rc, kExitOk);
+    ASSERT_EQ(runCliWith({"--simulate", "read", "-o", good}).rc, kExitOk);
     const std::string kept = dir.file("kept.qcf");
     TestSupport::writeBytes(kept, "old contents\r\n");
 
     for (const char* sim : {"unplug_after=0", "fail_after=12", "stall=1000"}) {
         const std::string fresh = dir.file("fresh.qcf");
-        CliRun r = run({"--simulate", "read", "-o", fresh}, sim);
+        CliRun r = runCliWith({"--simulate", "read", "-o", fresh}, sim);
         EXPECT_EQ(r.rc, kExitCamera) << sim;
         EXPECT_FALSE(fs::exists(fresh)) << sim;
         EXPECT_EQ(lineCount(r.err), 1u) << sim << ": " << r.err;
@@ -55,11 +37,11 @@ TEST(CliFailures, ACameraThatFailsStallsOrLeavesIsNeverASuccess) {
                                     "version request"))
             << sim << ": " << r.err;
 
-        r = run({"--simulate", "read", "-o", kept}, sim);
+        r = runCliWith({"--simulate", "read", "-o", kept}, sim);
         EXPECT_EQ(r.rc, kExitCamera) << sim;
         EXPECT_EQ(TestSupport::readBytes(kept), "old contents\r\n") << sim;
 
-        r = run({"--simulate", "read"}, sim);
+        r = runCliWith({"--simulate", "read"}, sim);
         EXPECT_EQ(r.rc, kExitCamera) << sim;
         EXPECT_EQ(r.out, "") << sim << ": no page of zeros";
 
@@ -73,7 +55,7 @@ TEST(CliFailures, ACameraThatFailsStallsOrLeavesIsNeverASuccess) {
                                                      {"set", "FLIP_H", "true"}}) {
             std::vector<std::string> full{"--simulate"};
             full.insert(full.end(), args.begin(), args.end());
-            r = run(full, args[0] == "get" || args[0] == "set" ? soon : sim);
+            r = runCliWith(full, args[0] == "get" || args[0] == "set" ? soon : sim);
             EXPECT_EQ(r.rc, kExitCamera) << sim << " " << args[0] << " " << args[1];
             EXPECT_EQ(lineCount(r.err), 1u) << sim << " " << args[0] << ": " << r.err;
         }
@@ -81,7 +63,7 @@ TEST(CliFailures, ACameraThatFailsStallsOrLeavesIsNeverASuccess) {
 }
 
 TEST(CliInfo, ShowsBothVersionRecordsInDetailAndTheSensor) {
-    const CliRun r = run({"--simulate", "info"}, "sensor=OV10823");
+    const CliRun r = runCliWith({"--simulate", "info"}, "sensor=OV10823");
     ASSERT_EQ(r.rc, kExitOk) << r.err;
     EXPECT_EQ(r.out.find('\r'), std::string::npos) << "line ends for the terminal";
     EXPECT_NE(r.out.find("FX3 firmware:   1.1.4.5.105\n"), std::string::npos) << r.out;
@@ -116,15 +98,15 @@ TEST(CliReg, ReadsAndWritesOneRegister) {
     r = runCliKeeping({"--simulate", "reg", "i2c16", "0x76", "0x4000", "0x2A"}, "cameras=1", cams);
     ASSERT_EQ(r.rc, kExitOk) << r.err;
     EXPECT_EQ(cams[0]->i2cRegister(0x76, 0x4000), 0x2A);
-    r = run({"--simulate", "reg", "i2c16", "0x76", "0x4000"});
+    r = runCliWith({"--simulate", "reg", "i2c16", "0x76", "0x4000"});
     ASSERT_EQ(r.rc, kExitOk) << r.err;
     EXPECT_EQ(r.out.size(), 5u) << r.out;
 
     // A device that is not on the bus does not answer.
-    r = run({"--simulate", "reg", "i2c8", "0x10", "0x00"});
+    r = runCliWith({"--simulate", "reg", "i2c8", "0x10", "0x00"});
     EXPECT_EQ(r.rc, kExitCamera);
     EXPECT_EQ(r.err, "brisco-cli: reading register 0x00 of I2C device 0x10 failed\n");
-    r = run({"--simulate", "reg", "fpga", "0x30"}, "fail_after=5");
+    r = runCliWith({"--simulate", "reg", "fpga", "0x30"}, "fail_after=5");
     EXPECT_EQ(r.rc, kExitCamera);
     EXPECT_EQ(r.err, "brisco-cli: reading FPGA register 0x30 failed\n");
 
@@ -144,18 +126,18 @@ TEST(CliReg, ReadsAndWritesOneRegister) {
                                                 {"reg", "i2c16", "0x76", "0x4000", "256"}}) {
         std::vector<std::string> full{"--simulate"};
         full.insert(full.end(), bad.begin(), bad.end());
-        r = run(full);
+        r = runCliWith(full);
         EXPECT_EQ(r.rc, kExitUsage) << fmt::format("{}", fmt::join(bad, " "));
     }
 }
 
 TEST(CliLogApi, PrintsTheMergedSummaryLinesAtExit) {
     const CliRun r =
-        run({"--simulate", "--log-api", "reg", "sensor", "0x300A"}, "sensor=OV10823;fx3=45");
+        runCliWith({"--simulate", "--log-api", "reg", "sensor", "0x300A"}, "sensor=OV10823;fx3=45");
     ASSERT_EQ(r.rc, kExitOk) << r.err;
     EXPECT_EQ(r.out, "0xA8\n");
     // Old firmware reaches the sensor through the 8-byte packets of endpoint 4.
-    const auto lines = linesOf(r.err);
+    const auto lines = outputLines(r.err);
     const auto access = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
         return l.starts_with("I²C: success (") && l.find("read 0x300A") != std::string::npos;
     });
@@ -168,22 +150,49 @@ TEST(CliLogApi, PrintsTheMergedSummaryLinesAtExit) {
     EXPECT_NE(r.err.find("FX3: success ("), std::string::npos) << "the version requests";
     EXPECT_EQ(r.err.find("API call# "), std::string::npos) << "no details unless asked";
 
-    const CliRun detail =
-        run({"--simulate", "--log-api=detail", "reg", "sensor", "0x300A"}, "sensor=OV10823;fx3=45");
+    const CliRun detail = runCliWith({"--simulate", "--log-api=detail", "reg", "sensor", "0x300A"},
+                                     "sensor=OV10823;fx3=45");
     ASSERT_EQ(detail.rc, kExitOk);
     EXPECT_NE(detail.err.find("I²C sensor access via EP4"), std::string::npos) << detail.err;
     EXPECT_NE(detail.err.find("API call# "), std::string::npos);
 
-    const CliRun quiet = run({"--simulate", "reg", "sensor", "0x300A"}, "sensor=OV10823;fx3=45");
+    const CliRun quiet =
+        runCliWith({"--simulate", "reg", "sensor", "0x300A"}, "sensor=OV10823;fx3=45");
     EXPECT_EQ(quiet.err, "");
 }
 
+TEST(CliLogApi, EachRunListsOnlyItsOwnRecords) {
+    const char* const sim = "sensor=OV10823;fx3=45";
+    const CliRun first = runCliWith({"--simulate", "--log-api", "reg", "sensor", "0x3820"}, sim);
+    ASSERT_EQ(first.rc, kExitOk) << first.err;
+    EXPECT_NE(first.err.find("read 0x3820 "), std::string::npos) << first.err;
+
+    // A run without --log-api in between still records its messages, into its own log.
+    EXPECT_EQ(runCliWith({"--simulate", "set", "LED_R", "0x1f"}).rc, kExitOk);
+
+    const CliRun second = runCliWith({"--simulate", "--log-api", "reg", "sensor", "0x3821"}, sim);
+    ASSERT_EQ(second.rc, kExitOk) << second.err;
+    EXPECT_NE(second.err.find("read 0x3821 "), std::string::npos) << second.err;
+    EXPECT_EQ(second.err.find("read 0x3820 "), std::string::npos) << second.err;
+    EXPECT_EQ(second.err.find("LED_R"), std::string::npos) << second.err;
+    // Both runs sent the same vendor requests, so the second lists no more of them.
+    const auto vendorLines = [](const std::string& err) {
+        size_t n = 0;
+        for (const std::string& line : outputLines(err)) {
+            if (line.starts_with("FX3: ")) ++n;
+        }
+        return n;
+    };
+    EXPECT_EQ(vendorLines(second.err), vendorLines(first.err));
+    EXPECT_GT(vendorLines(first.err), 0u);
+}
+
 TEST(CliGetSet, EveryKeyOfAReadIsTakenAndRangesAreKept) {
-    const CliRun read = run({"--simulate", "read"});
+    const CliRun read = runCliWith({"--simulate", "read"});
     ASSERT_EQ(read.rc, kExitOk);
     for (const char* key : {"OV_BINNING", "TP_CHOICE", "TP_ON", "FLIP_H", "FLIP_V", "SENSOR_MODEL",
                             "AFN_SETPOINT_WB", "FAKE_RAW_VIDEO"}) {
-        const CliRun r = run({"--simulate", "get", key});
+        const CliRun r = runCliWith({"--simulate", "get", key});
         ASSERT_EQ(r.rc, kExitOk) << key << ": " << r.err;
         const size_t at = read.out.find(std::string(".") + key + "=");
         ASSERT_NE(at, std::string::npos) << key;
@@ -192,7 +201,7 @@ TEST(CliGetSet, EveryKeyOfAReadIsTakenAndRangesAreKept) {
     }
 
     // The camera cannot report its noise reduction; get does not make a number up.
-    const CliRun nr = run({"--simulate", "get", "VNR_LUMA"});
+    const CliRun nr = runCliWith({"--simulate", "get", "VNR_LUMA"});
     EXPECT_EQ(nr.rc, kExitCamera);
     EXPECT_EQ(nr.err, "brisco-cli: VNR_LUMA could not be read\n");
 
@@ -213,20 +222,20 @@ TEST(CliGetSet, EveryKeyOfAReadIsTakenAndRangesAreKept) {
         {{"TP_CHOICE", "0"}, "brisco-cli: '0' is not a value for TP_CHOICE: it takes 1 to 8\n"},
     };
     for (const Refusal& refusal : refusals) {
-        const CliRun r = run({"--simulate", "set", refusal.args[0], refusal.args[1]});
+        const CliRun r = runCliWith({"--simulate", "set", refusal.args[0], refusal.args[1]});
         EXPECT_EQ(r.rc, kExitUsage) << refusal.args[0];
         EXPECT_TRUE(r.err.starts_with(refusal.message)) << r.err;
     }
-    CliRun r = run({"--simulate", "set", "OV_VIDEO_FPS", "nan"});
+    CliRun r = runCliWith({"--simulate", "set", "OV_VIDEO_FPS", "nan"});
     EXPECT_EQ(r.rc, kExitUsage);
     EXPECT_TRUE(r.err.starts_with(
         "brisco-cli: 'nan' is not a value for OV_VIDEO_FPS: it takes 5.309 to 70\n"))
         << r.err;
-    r = run({"--simulate", "set", "SENSOR_MODEL", "OV9714"});
+    r = runCliWith({"--simulate", "set", "SENSOR_MODEL", "OV9714"});
     EXPECT_EQ(r.rc, kExitUsage);
     EXPECT_NE(r.err.find("SENSOR_MODEL is read-only"), std::string::npos) << r.err;
     // The sensor's own maximum is checked once the camera is open.
-    r = run({"--simulate", "set", "OV_EXPOSURE", "99999999"});
+    r = runCliWith({"--simulate", "set", "OV_EXPOSURE", "99999999"});
     EXPECT_EQ(r.rc, kExitUsage);
     EXPECT_NE(r.err.find("is not a value for OV_EXPOSURE: it takes 0 to "), std::string::npos)
         << r.err;
@@ -237,13 +246,14 @@ TEST(CliGetSet, EveryKeyOfAReadIsTakenAndRangesAreKept) {
     EXPECT_EQ(cams[0]->params().awbSetpoint, 2047);
     r = runCliKeeping({"--simulate", "set", "FLIP_H", "true"}, "cameras=1", cams);
     ASSERT_EQ(r.rc, kExitOk) << r.err;
-    EXPECT_EQ(run({"--simulate", "get", "FLIP_H"}).out, "false\n") << "each run a fresh camera";
+    EXPECT_EQ(runCliWith({"--simulate", "get", "FLIP_H"}).out, "false\n")
+        << "each run a fresh camera";
 }
 
 TEST(CliLoad, TheAutoFunctionsAndNoiseReductionOfAFileReachTheCamera) {
     TestSupport::TempFolder dir;
     const std::string file = dir.file("a.qcf");
-    ASSERT_EQ(run({"--simulate", "read", "-o", file}).rc, kExitOk);
+    ASSERT_EQ(runCliWith({"--simulate", "read", "-o", file}).rc, kExitOk);
     std::string text = TestSupport::readBytes(file);
     const size_t at = text.find("D.AFN_SETPOINT_EXP=");
     ASSERT_NE(at, std::string::npos);

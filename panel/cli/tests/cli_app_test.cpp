@@ -4,22 +4,11 @@
 #include <sstream>
 #include <string_view>
 
-#include "cli_app.h"
+#include "cli/cli_app.h"
 #include "cli_test_helpers.h"
 
 namespace TVR::Cli {
 namespace {
-
-CliRun run(const std::vector<std::string>& args, const char* sim = "cameras=1") {
-    return runCliWith(args, sim);
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> v;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);) v.push_back(l);
-    return v;
-}
 
 std::vector<std::string> fields(const std::string& line) {
     std::vector<std::string> v;
@@ -29,9 +18,9 @@ std::vector<std::string> fields(const std::string& line) {
 }
 
 TEST(CliList, TwoIdenticalCamerasDifferOnlyInTheirSuffix) {
-    const CliRun r = run({"--simulate", "list"}, "cameras=2");
+    const CliRun r = runCliWith({"--simulate", "list"}, "cameras=2");
     ASSERT_EQ(r.rc, kExitOk) << r.err;
-    const auto ls = lines(r.out);
+    const auto ls = outputLines(r.out);
     ASSERT_EQ(ls.size(), 2u);
     const auto a = fields(ls[0]);
     const auto b = fields(ls[1]);
@@ -51,9 +40,9 @@ TEST(CliList, TwoIdenticalCamerasDifferOnlyInTheirSuffix) {
 }
 
 TEST(CliList, OneCameraHasNoSuffixAndUsb2IsHighSpeed) {
-    const CliRun r = run({"list", "--simulate"}, "cameras=1;usb=2");
+    const CliRun r = runCliWith({"list", "--simulate"}, "cameras=1;usb=2");
     ASSERT_EQ(r.rc, kExitOk) << r.err;
-    const auto f = fields(lines(r.out).at(0));
+    const auto f = fields(outputLines(r.out).at(0));
     ASSERT_EQ(f.size(), 6u);
     EXPECT_EQ(f[1], "Tavro Brisco camera");
     EXPECT_EQ(f[4], "high-speed");
@@ -61,7 +50,7 @@ TEST(CliList, OneCameraHasNoSuffixAndUsb2IsHighSpeed) {
 
 TEST(CliErrors, NoCameraAndBadSimulationAreCameraErrors) {
     // An empty bus is an answer for list; a command that needs a camera fails.
-    CliRun r = run({"--simulate", "list"}, "cameras=0");
+    CliRun r = runCliWith({"--simulate", "list"}, "cameras=0");
     EXPECT_EQ(r.rc, kExitOk);
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(r.out.empty());
@@ -70,37 +59,41 @@ TEST(CliErrors, NoCameraAndBadSimulationAreCameraErrors) {
         std::vector<std::string> args{"--simulate", command};
         if (std::string_view(command) == "get") args.push_back("OV_EXPOSURE");
         if (std::string_view(command) == "reg") args.insert(args.end(), {"fpga", "0"});
-        r = run(args, "cameras=0");
+        r = runCliWith(args, "cameras=0");
         EXPECT_EQ(r.rc, kExitCamera) << command;
         EXPECT_EQ(r.err, "brisco-cli: no camera found\n") << command;
     }
 
-    r = run({"--simulate", "--device", "2", "info"}, "cameras=2");
+    r = runCliWith({"--simulate", "--device", "2", "info"}, "cameras=2");
     EXPECT_EQ(r.rc, kExitCamera);
     EXPECT_NE(r.err.find("no camera 2"), std::string::npos);
 
-    r = run({"--simulate", "list"}, "bogus=1");
+    r = runCliWith({"--simulate", "list"}, "bogus=1");
     EXPECT_EQ(r.rc, kExitCamera);
     EXPECT_NE(r.err.find("bogus"), std::string::npos) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
 }
 
 TEST(CliErrors, UsageErrorsExitWithTwo) {
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {}, {"frobnicate"}, {"--simulate", "--frob", "list"}, {"list", "extra"},
-             {"--device"}, {"--device", "x", "info"}, {"--device", "256", "info"}}) {
-        const CliRun r = run(args);
+    for (const auto& args : std::vector<std::vector<std::string>>{{},
+                                                                  {"frobnicate"},
+                                                                  {"--simulate", "--frob", "list"},
+                                                                  {"list", "extra"},
+                                                                  {"--device"},
+                                                                  {"--device", "x", "info"},
+                                                                  {"--device", "256", "info"}}) {
+        const CliRun r = runCliWith(args);
         EXPECT_EQ(r.rc, kExitUsage) << (args.empty() ? "" : args[0]);
         EXPECT_FALSE(r.err.empty());
     }
 }
 
 TEST(CliHelp, GlobalAndPerCommandHelp) {
-    CliRun r = run({"--help"});
+    CliRun r = runCliWith({"--help"});
     EXPECT_EQ(r.rc, kExitOk);
     EXPECT_NE(r.out.find("Commands:"), std::string::npos);
     for (const char* cmd : {"list", "info"}) {
-        r = run({cmd, "--help"});
+        r = runCliWith({cmd, "--help"});
         EXPECT_EQ(r.rc, kExitOk);
         EXPECT_NE(r.out.find(std::string("brisco-cli [--simulate]")), std::string::npos) << cmd;
         EXPECT_NE(r.out.find(cmd), std::string::npos);
@@ -108,7 +101,7 @@ TEST(CliHelp, GlobalAndPerCommandHelp) {
 }
 
 TEST(CliInfo, ShowsTheUsbFactsOfTheChosenCamera) {
-    const CliRun r = run({"info", "--simulate", "--device", "1"}, "cameras=2;usb=3");
+    const CliRun r = runCliWith({"info", "--simulate", "--device", "1"}, "cameras=2;usb=3");
     ASSERT_EQ(r.rc, kExitOk) << r.err;
     EXPECT_NE(r.out.find("Path:           sim:1-2:04b4:00f1\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Location:       1-2\n"), std::string::npos);
@@ -117,7 +110,7 @@ TEST(CliInfo, ShowsTheUsbFactsOfTheChosenCamera) {
     EXPECT_NE(r.out.find("USB version:    3.00\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Manufacturer:   Tavro\n"), std::string::npos);
     // A USB 2.1 device (bcdUSB 0x0210).
-    const CliRun usb2 = run({"info", "--simulate"}, "usb=2");
+    const CliRun usb2 = runCliWith({"info", "--simulate"}, "usb=2");
     ASSERT_EQ(usb2.rc, kExitOk) << usb2.err;
     EXPECT_NE(usb2.out.find("USB version:    2.10\n"), std::string::npos) << usb2.out;
     EXPECT_NE(r.out.find("FX3 firmware:   1.1.4.5.105\n"), std::string::npos) << r.out;
@@ -126,7 +119,7 @@ TEST(CliInfo, ShowsTheUsbFactsOfTheChosenCamera) {
 }
 
 TEST(CliInfo, FirmwareOptionsOfTheSimulatedCameraShow) {
-    const CliRun r = run({"--simulate", "info"}, "fx3=58;fpga=70;sensor=OV10823");
+    const CliRun r = runCliWith({"--simulate", "info"}, "fx3=58;fpga=70;sensor=OV10823");
     ASSERT_EQ(r.rc, kExitOk) << r.err;
     EXPECT_NE(r.out.find("FX3 firmware:   1.1.4.5.58\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("FPGA firmware:  1.1.4.5.70\n"), std::string::npos);
@@ -135,7 +128,7 @@ TEST(CliInfo, FirmwareOptionsOfTheSimulatedCameraShow) {
 
 TEST(CliInfo, CameraThatStopsAnsweringIsACameraError) {
     for (const char* sim : {"fail_after=0", "stall=100", "unplug_after=0"}) {
-        const CliRun r = run({"--simulate", "info"}, sim);
+        const CliRun r = runCliWith({"--simulate", "info"}, sim);
         EXPECT_EQ(r.rc, kExitCamera) << sim << "\n" << r.out;
         EXPECT_NE(r.out.find("FX3 firmware:   UNKNOWN\n"), std::string::npos) << sim;
         EXPECT_EQ(r.err, "brisco-cli: the camera does not answer its firmware version request\n")

@@ -1,12 +1,14 @@
 #include "cli_test_helpers.h"
 
 #include <stdlib.h>
+
+#include <algorithm>
 #include <sstream>
 
-#include "cli_app.h"
-#include "sim_capture_devices.h"
-#include "sim_driver.h"
-#include "sim_options.h"
+#include "cli/cli_app.h"
+#include "sim/sim_driver.h"
+#include "sim/sim_options.h"
+#include "sim/video/sim_capture_devices.h"
 
 namespace TVR::Cli {
 
@@ -42,6 +44,22 @@ CliRun runCliKeeping(const std::vector<std::string>& args, const std::string& si
     r.out = out.str();
     r.err = err.str();
     return r;
+}
+
+std::vector<std::string> outputLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t end = text.find('\n', at);
+        lines.push_back(text.substr(at, end - at));
+        if (end == std::string::npos) break;
+        at = end + 1;
+    }
+    return lines;
+}
+
+size_t lineCount(const std::string& text) {
+    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
 }  // namespace TVR::Cli

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sim_firmware.h"
+#include "sim/sim_firmware.h"
 
 namespace TVR::Cli {
 
@@ -18,6 +18,10 @@ struct CliRun {
 
 // The download server defaults to a closed local port, so no test reaches a real server.
 CliRun runCliWith(const std::vector<std::string>& args, const char* sim = "cameras=1");
+
+// The lines of a program's output, without their line ends; a last line without one counts.
+std::vector<std::string> outputLines(const std::string& text);
+size_t lineCount(const std::string& text);
 
 // The same with --simulate's cameras built from `sim` here, so that their firmware can be looked
 // at after the run; `kept` gets one firmware model per camera.

@@ -11,10 +11,10 @@
 #include <sstream>
 #include <thread>
 
-#include "cli_app.h"
+#include "cli/cli_app.h"
+#include "cli/firmware_commands.h"
 #include "cli_test_helpers.h"
-#include "firmware_commands.h"
-#include "sim_images.h"
+#include "sim/sim_images.h"
 #include "test_support.h"
 
 namespace TVR::Cli {
@@ -74,14 +74,6 @@ bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-CliRun run(const std::vector<std::string>& args, const char* sim = "cameras=1") {
-    return runCliWith(args, sim);
-}
-
-size_t lineCount(const std::string& text) {
-    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-}
-
 // The simulated camera: FX3 1.1.4.5.105, FPGA 1.1.4.5.90.
 constexpr const char* kFpgaList =
     "fpga:5:88:fw/fpga-88.bin:3145728\n"
@@ -94,7 +86,7 @@ TEST(CliReleases, ListsTheCamerasReleasesNewestFirst) {
     server.reply("/cgi-bin/ver.php", kFpgaList);
     ASSERT_TRUE(server.start());
 
-    CliRun r = run({"--simulate", "--server", server.url(), "releases", "fpga"});
+    CliRun r = runCliWith({"--simulate", "--server", server.url(), "releases", "fpga"});
     ASSERT_EQ(r.rc, kExitOk) << r.err;
     EXPECT_EQ(r.out,
               "93\t1.1.4.5.93\tRelease\t3145800\tfw/fpga-93.bin\n"
@@ -106,7 +98,7 @@ TEST(CliReleases, ListsTheCamerasReleasesNewestFirst) {
     EXPECT_EQ(server.targets()[0], "/cgi-bin/ver.php?type=fpga&vid=1&hwid=1&pid=4&rel=5");
 
     // The server option after the command, another kind, and the FX3 record.
-    r = run({"releases", "fx3", "--kind", "3", "--simulate", "--server", server.url()});
+    r = runCliWith({"releases", "fx3", "--kind", "3", "--simulate", "--server", server.url()});
     ASSERT_EQ(r.rc, kExitOk) << r.err;
     EXPECT_EQ(r.out, "120\t1.1.4.5.120\tRelease\t245760\tfw/fx3-120.img\n");
     EXPECT_EQ(server.targets().back(), "/cgi-bin/ver.php?type=fx3&vid=1&hwid=1&pid=4&rel=3");
@@ -132,20 +124,20 @@ TEST(CliReleases, FailedFetchesAreOneLineAndExitOne) {
     ASSERT_TRUE(server.start());
     const std::string base = server.url();
 
-    CliRun r = run({"--simulate", "--server", base + "nowhere/", "releases", "fpga"});
+    CliRun r = runCliWith({"--simulate", "--server", base + "nowhere/", "releases", "fpga"});
     EXPECT_EQ(r.rc, kExitCamera);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err,
               "brisco-cli: Failed to fetch hardware version info: [The server returned HTTP "
               "status 404]\n");
 
-    r = run({"--simulate", "--server", base, "releases", "fpga"});
+    r = runCliWith({"--simulate", "--server", base, "releases", "fpga"});
     EXPECT_EQ(r.rc, kExitCamera);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(lineCount(r.err), 1u) << r.err;
 
     server.stop();
-    r = run({"--simulate", "--server", base, "releases", "fx3"});
+    r = runCliWith({"--simulate", "--server", base, "releases", "fx3"});
     EXPECT_EQ(r.rc, kExitCamera);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("Couldn't connect to server"), std::string::npos) << r.err;
@@ -157,11 +149,12 @@ TEST(CliReleases, CameraProblemsAskNothing) {
     server.reply("/cgi-bin/ver.php", kFpgaList);
     ASSERT_TRUE(server.start());
 
-    CliRun r = run({"--simulate", "--server", server.url(), "releases", "fpga"}, "cameras=0");
+    CliRun r =
+        runCliWith({"--simulate", "--server", server.url(), "releases", "fpga"}, "cameras=0");
     EXPECT_EQ(r.rc, kExitCamera);
     EXPECT_EQ(r.err, "brisco-cli: no camera found\n");
 
-    r = run({"--simulate", "--server", server.url(), "releases", "fpga"}, "fail_after=0");
+    r = runCliWith({"--simulate", "--server", server.url(), "releases", "fpga"}, "fail_after=0");
     EXPECT_EQ(r.rc, kExitCamera);
     EXPECT_EQ(r.err, "brisco-cli: the camera does not answer its FPGA version request\n");
     EXPECT_EQ(r.out, "");
@@ -178,7 +171,7 @@ TEST(CliReleases, UsageErrors) {
                                                {"--simulate", "releases", "fx3", "--kind", "0"},
                                                {"--simulate", "releases", "fx3", "--kind", "5x"},
                                                {"--simulate", "releases", "fx3", "--build", "5"}}) {
-        const CliRun r = run(args);
+        const CliRun r = runCliWith(args);
         EXPECT_EQ(r.rc, kExitUsage) << args.back();
         EXPECT_NE(r.err.find("Try 'brisco-cli releases --help'"), std::string::npos) << r.err;
         EXPECT_EQ(r.out, "");
@@ -190,12 +183,12 @@ TEST(CliServerOption, BadAddressesAreUsageErrors) {
                             "http://h/a b", "https://h/\n"}) {
         for (const auto& args : std::vector<std::vector<std::string>>{
                  {"--server", bad, "check-update"}, {"check-update", "--server", bad}}) {
-            const CliRun r = run(args);
+            const CliRun r = runCliWith(args);
             EXPECT_EQ(r.rc, kExitUsage) << "'" << bad << "'";
             EXPECT_NE(r.err.find("--server"), std::string::npos);
         }
     }
-    EXPECT_EQ(run({"check-update", "--server"}).rc, kExitUsage);
+    EXPECT_EQ(runCliWith({"check-update", "--server"}).rc, kExitUsage);
     for (const char* good : {"http://h", "HTTPS://h.example:8443/x/", "file:///srv/mirror/"}) {
         EXPECT_TRUE(validServerAddress(good)) << good;
     }
@@ -213,52 +206,52 @@ TEST(CliCheckUpdate, NewerNotNewerAndFailures) {
     ASSERT_TRUE(server.start());
     const std::string base = server.url();
 
-    CliRun r = run({"--server", base + "new/", "check-update"});
+    CliRun r = runCliWith({"--server", base + "new/", "check-update"});
     EXPECT_EQ(r.rc, kExitOk) << r.err;
     EXPECT_EQ(r.out,
               "New version 2.6.1 is available: " + base + "new/installers/setup-2.6.1.exe\n");
     EXPECT_EQ(server.targets().back(), "/new/cgi-bin/ver.php?type=installer&os=win");
 
-    r = run({"check-update", "--server", base + "same/"});
+    r = runCliWith({"check-update", "--server", base + "same/"});
     EXPECT_EQ(r.rc, kExitOk) << r.err;
     EXPECT_EQ(r.out, "You are current running the latest version of the software\n");
 
     // A reply without the record's fields (a short line, a web server's error page) is no
     // answer.
     for (const char* other : {"short/", "html/"}) {
-        r = run({"check-update", "--server", base + other});
+        r = runCliWith({"check-update", "--server", base + other});
         EXPECT_EQ(r.rc, kExitCamera) << other;
         EXPECT_EQ(r.out, "") << other;
         EXPECT_EQ(r.err, "brisco-cli: the server's reply is not an installer record\n") << other;
     }
 
     // An answer that cannot be understood is not taken for "up to date".
-    r = run({"check-update", "--server", base + "bad/"});
+    r = runCliWith({"check-update", "--server", base + "bad/"});
     EXPECT_EQ(r.rc, kExitCamera);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "brisco-cli: Unexpected installer information!\n");
 
-    r = run({"check-update", "--server", base + "missing/"});
+    r = runCliWith({"check-update", "--server", base + "missing/"});
     EXPECT_EQ(r.rc, kExitCamera);
     EXPECT_EQ(r.err, "brisco-cli: The server returned HTTP status 404\n");
 
-    EXPECT_EQ(run({"check-update", "extra"}).rc, kExitUsage);
+    EXPECT_EQ(runCliWith({"check-update", "extra"}).rc, kExitUsage);
 }
 
 TEST(CliFirmwareHelp, CommandsDescribeThemselves) {
-    CliRun r = run({"--help"});
+    CliRun r = runCliWith({"--help"});
     ASSERT_EQ(r.rc, kExitOk);
     for (const char* text : {"releases", "check-update", "--server URL"}) {
         EXPECT_NE(r.out.find(text), std::string::npos) << text;
     }
-    r = run({"releases", "--help"});
+    r = runCliWith({"releases", "--help"});
     EXPECT_EQ(r.rc, kExitOk);
     EXPECT_EQ(r.out.rfind("Usage: brisco-cli [--simulate] [--device N] [--server URL] releases "
                           "fx3|fpga [--kind K]\n",
                           0),
               0u)
         << r.out;
-    r = run({"--help", "check-update"});
+    r = runCliWith({"--help", "check-update"});
     EXPECT_EQ(r.rc, kExitOk);
     EXPECT_EQ(r.out.rfind("Usage: brisco-cli [--server URL] check-update\n", 0), 0u) << r.out;
 }
@@ -269,7 +262,7 @@ constexpr const char* kQuickSim = "cameras=1;config_ms=1;erase_ms=1;reset_ms=20"
 TEST(CliUpgrade, FpgaFromFilesGoodAndCorrupt) {
     TestSupport::TempFolder dir;
     const std::string good = dir.write("good.bin", Sim::buildSimFpgaImage(95));
-    CliRun r = run({"--simulate", "upgrade", "fpga", good}, kQuickSim);
+    CliRun r = runCliWith({"--simulate", "upgrade", "fpga", good}, kQuickSim);
     ASSERT_EQ(r.rc, kExitOk) << r.out << r.err;
     EXPECT_EQ(r.out.rfind("Firmware upgrade for FPGA\n", 0), 0u) << r.out;
     EXPECT_TRUE(
@@ -286,7 +279,7 @@ TEST(CliUpgrade, FpgaFromFilesGoodAndCorrupt) {
     EXPECT_EQ(r.err, "");
 
     const std::string bad = dir.write("bad.bin", Sim::buildSimFpgaImage(96, true));
-    r = run({"upgrade", "fpga", bad, "--simulate"}, kQuickSim);
+    r = runCliWith({"upgrade", "fpga", bad, "--simulate"}, kQuickSim);
     EXPECT_EQ(r.rc, kExitCamera) << r.out;
     EXPECT_TRUE(contains(r.out,
                          "Loading the firmware onto FPGA... Error\n"
@@ -306,18 +299,18 @@ TEST(CliUpgrade, LocalFilesByRelativeNamesAndTheCrcFault) {
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
     for (const std::string name : {"fpga.bin", "with space #1.bin", "50%.bin"}) {
-        CliRun r = run({"sim-image", "fpga", "--build", "95", "-o", name}, kQuickSim);
+        CliRun r = runCliWith({"sim-image", "fpga", "--build", "95", "-o", name}, kQuickSim);
         ASSERT_EQ(r.rc, kExitOk) << r.err;
-        r = run({"--simulate", "upgrade", "fpga", name}, kQuickSim);
+        r = runCliWith({"--simulate", "upgrade", "fpga", name}, kQuickSim);
         EXPECT_EQ(r.rc, kExitOk) << name << "\n" << r.out << r.err;
         EXPECT_TRUE(contains(r.out, "\nFirmware upgrade succeeded\n")) << r.out;
         EXPECT_TRUE(contains(r.out, "from file://" + (dir.path() / name).string() + "... OK\n"))
             << r.out;
     }
     // "Config done" together with "CRC error": a success with errors is a failure.
-    const CliRun r =
-        run({"--simulate", "upgrade", "fpga", "fpga.bin"}, "cameras=1;config_ms=1;erase_ms=1;"
-                                                             "reset_ms=20;fault=crc");
+    const CliRun r = runCliWith({"--simulate", "upgrade", "fpga", "fpga.bin"},
+                                "cameras=1;config_ms=1;erase_ms=1;"
+                                "reset_ms=20;fault=crc");
     std::filesystem::current_path(previous);
     EXPECT_EQ(r.rc, kExitCamera);
     EXPECT_TRUE(contains(r.out,
@@ -332,7 +325,7 @@ TEST(CliUpgrade, LocalFilesByRelativeNamesAndTheCrcFault) {
 TEST(CliUpgrade, Fx3RamLoadAndRefusedFiles) {
     TestSupport::TempFolder dir;
     const std::string image = dir.write("fx3.img", Sim::buildSimFx3Image(130));
-    CliRun r = run({"--simulate", "upgrade", "fx3", image, "--ram"}, kQuickSim);
+    CliRun r = runCliWith({"--simulate", "upgrade", "fx3", image, "--ram"}, kQuickSim);
     ASSERT_EQ(r.rc, kExitOk) << r.out << r.err;
     EXPECT_TRUE(contains(r.out, "Restore BootLoader... OK\n")) << r.out;
     EXPECT_TRUE(contains(r.out, "Programming FX3 RAM... OK\n"));
@@ -341,13 +334,14 @@ TEST(CliUpgrade, Fx3RamLoadAndRefusedFiles) {
     // Short or missing files are refused before the camera is touched.
     const std::string shortImage = dir.write("short.img", std::vector<uint8_t>(1000, 0xA5));
     for (const std::string& path : {shortImage, image + ".missing"}) {
-        r = run({"--simulate", "upgrade", "fx3", path}, kQuickSim);
+        r = runCliWith({"--simulate", "upgrade", "fx3", path}, kQuickSim);
         EXPECT_EQ(r.rc, kExitCamera);
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err,
                   "brisco-cli: The FX3 image file is corrupt or inaccessible: '" + path + "'\n");
     }
-    r = run({"--simulate", "upgrade", "fpga", image}, kQuickSim);  // too short for a bitstream
+    r = runCliWith({"--simulate", "upgrade", "fpga", image},
+                   kQuickSim);  // too short for a bitstream
     EXPECT_EQ(r.rc, kExitCamera);
     EXPECT_TRUE(contains(r.err, "The FPGA image file is corrupt or inaccessible"));
 }
@@ -371,8 +365,8 @@ TEST(CliUpgrade, FromTheServerAskingBeforeDowngrades) {
         return std::count(t.begin(), t.end(), path);
     };
 
-    CliRun r = run({"--simulate", "--server", server.url(), "upgrade", "fx3", "--release", "5"},
-                   kQuickSim);
+    CliRun r = runCliWith(
+        {"--simulate", "--server", server.url(), "upgrade", "fx3", "--release", "5"}, kQuickSim);
     ASSERT_EQ(r.rc, kExitOk) << r.out << r.err;
     EXPECT_TRUE(contains(r.out, fmt::format("Loading firmware file ({} bytes) from {}fw/fx3-120.img"
                                             "... OK\n",
@@ -385,30 +379,31 @@ TEST(CliUpgrade, FromTheServerAskingBeforeDowngrades) {
 
     // A lower or the same build: the question, and nothing downloaded without --yes.
     for (const char* build : {"100", "105"}) {
-        r = run({"--simulate", "upgrade", "fx3", "--release", "5", "--build", build, "--server",
-                 server.url()},
-                kQuickSim);
+        r = runCliWith({"--simulate", "upgrade", "fx3", "--release", "5", "--build", build,
+                        "--server", server.url()},
+                       kQuickSim);
         EXPECT_EQ(r.rc, kExitCamera) << build;
         EXPECT_EQ(r.out, fmt::format("Downgrading firmware to version {}.\nClick YES to proceed\n",
                                      build));
         EXPECT_EQ(r.err, "brisco-cli: the upgrade was not confirmed (--yes confirms it)\n");
         EXPECT_EQ(fetched(fmt::format("/fw/fx3-{}.img", build)), 0) << build;
     }
-    r = run({"--simulate", "--server", server.url(), "upgrade", "fx3", "--release", "5", "--build",
-             "100", "--yes"},
-            kQuickSim);
+    r = runCliWith({"--simulate", "--server", server.url(), "upgrade", "fx3", "--release", "5",
+                    "--build", "100", "--yes"},
+                   kQuickSim);
     ASSERT_EQ(r.rc, kExitOk) << r.out << r.err;
     EXPECT_FALSE(contains(r.out, "Downgrading"));
     EXPECT_TRUE(contains(r.out, "New version is: 1.1.4.5.100\n"));
     EXPECT_EQ(fetched("/fw/fx3-100.img"), 1);
 
-    r = run({"--simulate", "--server", server.url(), "upgrade", "fx3", "--release", "5", "--build",
-             "200"},
-            kQuickSim);
+    r = runCliWith({"--simulate", "--server", server.url(), "upgrade", "fx3", "--release", "5",
+                    "--build", "200"},
+                   kQuickSim);
     EXPECT_EQ(r.rc, kExitCamera);
     EXPECT_EQ(r.err, "brisco-cli: the server has no build 200 of kind 5 (Release)\n");
-    r = run({"--simulate", "--server", server.url() + "gone/", "upgrade", "fx3", "--release", "5"},
-            kQuickSim);
+    r = runCliWith(
+        {"--simulate", "--server", server.url() + "gone/", "upgrade", "fx3", "--release", "5"},
+        kQuickSim);
     EXPECT_EQ(r.rc, kExitCamera);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(lineCount(r.err), 1u);
@@ -428,12 +423,12 @@ TEST(CliUpgrade, UsageErrors) {
              {"upgrade", "fx3", "--release"},
              {"upgrade", "fx3", "--release", "5", "--build", "-1"},
              {"upgrade", "fx3", "a.img", "b.img"}}) {
-        const CliRun r = run(args);
+        const CliRun r = runCliWith(args);
         EXPECT_EQ(r.rc, kExitUsage) << args.back();
         EXPECT_TRUE(contains(r.err, "Try 'brisco-cli upgrade --help'")) << r.err;
         EXPECT_EQ(r.out, "");
     }
-    const CliRun r = run({"upgrade", "--help"});
+    const CliRun r = runCliWith({"upgrade", "--help"});
     EXPECT_EQ(r.rc, kExitOk);
     EXPECT_TRUE(contains(r.out, "upgrade fx3|fpga FILE [--ram]"));
     EXPECT_TRUE(contains(r.out, "--release K"));

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "cli_app.h"
+#include "cli/cli_app.h"
 #include "cli_test_helpers.h"
 #include "file_test_support.h"
 #include "test_support.h"

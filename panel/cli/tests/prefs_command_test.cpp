@@ -8,19 +8,12 @@
 namespace TVR::Cli {
 namespace {
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> v;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) v.push_back(line);
-    return v;
-}
-
 TEST(CliPrefs, ListsEveryPreferenceWithItsDefaultAndDescription) {
     TestSupport::TempFolder dir;
     const std::string ini = dir.file("prefs.ini");
     const CliRun r = runCliWith({"prefs", "--file", ini});
     ASSERT_EQ(r.rc, 0) << r.err;
-    const auto rows = lines(r.out);
+    const auto rows = outputLines(r.out);
     ASSERT_EQ(rows.size(), 20u);
     EXPECT_EQ(rows.front(), "Base\t10\tDefault base for numbers in Consoles");
     EXPECT_EQ(rows[5], "Splash\t400\tTime delay before showing splash screen, ms");
@@ -78,7 +71,7 @@ TEST(CliPrefs, AnUnusableStoredValueIsReportedAndShownAsItsDefault) {
     const CliRun r = runCliWith({"prefs", "--file", ini});
     ASSERT_EQ(r.rc, 0);
     EXPECT_NE(r.err.find("Splash is unusable"), std::string::npos) << r.err;
-    const auto rows = lines(r.out);
+    const auto rows = outputLines(r.out);
     ASSERT_EQ(rows.size(), 20u);
     EXPECT_EQ(rows[0].substr(0, 8), "Base\t16\t");
     EXPECT_EQ(rows[5].substr(0, 11), "Splash\t400\t");

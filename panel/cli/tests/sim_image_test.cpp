@@ -5,10 +5,10 @@
 #include <iterator>
 #include <sstream>
 
-#include "cli_app.h"
+#include "cli/cli_app.h"
 #include "cli_test_helpers.h"
-#include "sim_firmware.h"
-#include "sim_images.h"
+#include "sim/sim_firmware.h"
+#include "sim/sim_images.h"
 #include "test_support.h"
 
 namespace TVR::Cli {

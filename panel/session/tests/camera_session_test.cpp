@@ -5,16 +5,16 @@
 #include <fstream>
 #include <thread>
 
-#include "control_catalogue.h"
 #include "sensor/img_sensor.h"
 #include "session_test_helpers.h"
-#include "settings_store.h"
-#include "sim_camera.h"
-#include "sim_uvc.h"
-#include "tab_gains_model.h"
+#include "settings/control_catalogue.h"
+#include "settings/settings_store.h"
+#include "shell/tab_gains_model.h"
+#include "sim/sim_camera.h"
+#include "sim/sim_uvc.h"
 #include "test_support.h"
-#include "usb_device.h"
-#include "uvc_properties.h"
+#include "usb/usb_device.h"
+#include "video/uvc_properties.h"
 
 namespace TVR::SessionTest {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "sim_capture_devices.h"
-#include "sim_options.h"
+#include "sim/sim_options.h"
+#include "sim/video/sim_capture_devices.h"
 
 namespace TVR::SessionTest {
 

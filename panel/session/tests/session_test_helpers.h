@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "apilog.h"
-#include "camera_session.h"
-#include "sim_driver.h"
-#include "sim_firmware.h"
+#include "session/camera_session.h"
+#include "sim/sim_driver.h"
+#include "sim/sim_firmware.h"
 
 namespace TVR::SessionTest {
 

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "apilog.h"
-#include "batch_runner.h"
+#include "settings/batch_runner.h"
 #include "settings_test_helpers.h"
 
 namespace TVR {
@@ -78,7 +78,6 @@ struct BatchRunnerTest : ::testing::Test {
         BatchRunner::Options o;
         o.delayMs = delayMs;
         o.window = &window;
-        o.log = &log;
         // Two clock reads per batch: start and end, 1.5 s apart.
         o.clock = [this] { return clockReads++ == 0 ? 1'000'000'000ull : 2'500'000'000ull; };
         return o;
@@ -99,7 +98,7 @@ TEST_F(BatchRunnerTest, FastBatchLogsEveryLineAndShowsNoWindow) {
         cv.wait(lock, done);
         return true;
     };
-    BatchRunner runner(o);
+    BatchRunner runner(log, o);
 
     std::vector<std::string> order;
     std::thread::id worker;
@@ -134,7 +133,7 @@ TEST_F(BatchRunnerTest, FastBatchLogsEveryLineAndShowsNoWindow) {
 TEST_F(BatchRunnerTest, RealWaitWithLongDelayShowsNoWindowForFastBatch) {
     // A delay no test machine reaches; the default wait must return as soon as the batch ends.
     auto o = options(600'000);
-    BatchRunner runner(o);
+    BatchRunner runner(log, o);
     int runs = 0;
     const BatchResult result = runner.run({{"Only", [&] { ++runs; }}});
     EXPECT_EQ(runs, 1);
@@ -151,7 +150,7 @@ TEST_F(BatchRunnerTest, DelayZeroNeverShowsWindow) {
         asked = timeout;
         return delayElapses(cv, lock, timeout, done);
     };
-    BatchRunner runner(o);
+    BatchRunner runner(log, o);
     std::atomic<int> runs{0};
     Batch batch(5, BatchTask{"Push row", [&] {
                                  std::this_thread::sleep_for(1ms);
@@ -181,7 +180,7 @@ TEST_F(BatchRunnerTest, SlowBatchShowsWindowUntilDone) {
         lock.lock();
         return false;
     };
-    BatchRunner runner(o);
+    BatchRunner runner(log, o);
     auto shown = window.shownFuture();
     bool doneWhileShown = true;
     Batch batch = {
@@ -209,7 +208,7 @@ TEST_F(BatchRunnerTest, SlowBatchShowsWindowUntilDone) {
 TEST_F(BatchRunnerTest, TaskFailuresAreLoggedAndTheBatchGoesOn) {
     auto o = options(400);
     o.window = nullptr;
-    BatchRunner runner(o);
+    BatchRunner runner(log, o);
     int after = 0;
     Batch batch = {
         {"No operation", {}},

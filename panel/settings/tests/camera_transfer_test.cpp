@@ -1,4 +1,4 @@
-#include "camera_transfer.h"
+#include "settings/camera_transfer.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "protocol/sensor_registers.h"
+#include "protocol/vendor_requests.h"
 #include "sensor/img_sensor_chip.h"
+#include "settings/table_value_owner.h"
 #include "settings_test_helpers.h"
-#include "table_value_owner.h"
 
 namespace TVR {
 namespace {
@@ -17,13 +19,6 @@ namespace {
 using SettingsTest::CameraRig;
 using Strings = std::vector<std::string>;
 
-constexpr uint16_t kModeSelect = 0x0100;
-constexpr uint16_t kExposureHigh = 0x3500;
-constexpr uint16_t kIspControl0 = 0x5000;
-constexpr uint8_t kFpgaLedRLow = 8;
-constexpr uint8_t kFpgaLedBLow = 12;
-constexpr uint8_t kFpgaControl = 6;
-constexpr uint8_t kFanBit = 0x40;
 constexpr uint16_t kLastSensorRegister = 0x5FFF;
 
 struct Question {
@@ -70,13 +65,15 @@ struct Panel {
 
 // Values that differ from a fresh camera's in every kind of address.
 void makeDistinctive(Sim::SimCameraFirmware& fw) {
-    fw.setSensorRegister(kExposureHigh, 0x01);
-    fw.setSensorRegister(kExposureHigh + 1, 0x23);
-    fw.setSensorRegister(kExposureHigh + 2, 0x40);
-    fw.setSensorRegister(kIspControl0, fw.sensorRegister(kIspControl0) | 0x10);
-    fw.setFpgaRegister(kFpgaLedRLow, 0xAB);
-    fw.setFpgaRegister(kFpgaLedBLow, 0x17);
-    fw.setFpgaRegister(kFpgaControl, fw.fpgaRegister(kFpgaControl) | kFanBit);
+    fw.setSensorRegister(SensorReg::kExposureHigh, 0x01);
+    fw.setSensorRegister(SensorReg::kExposureHigh + 1, 0x23);
+    fw.setSensorRegister(SensorReg::kExposureHigh + 2, 0x40);
+    fw.setSensorRegister(SensorReg::kIspControl0,
+                         fw.sensorRegister(SensorReg::kIspControl0) | 0x10);
+    fw.setFpgaRegister(FpgaReg::kLedRedLow, 0xAB);
+    fw.setFpgaRegister(FpgaReg::kLedBlueLow, 0x17);
+    fw.setFpgaRegister(FpgaReg::kControl,
+                       fw.fpgaRegister(FpgaReg::kControl) | FpgaReg::kControlChannel1Mask);
     auto params = fw.params();
     params.real0 = 25.0f;
     fw.setParams(params);
@@ -103,8 +100,8 @@ TEST(CameraTransfer, ReadSaveLoadAndPushCopiesOneCameraToAnother) {
 
     Panel b;
     auto& fb = *b.rig.firmware;
-    ASSERT_NE(fb.sensorRegister(kExposureHigh + 1), 0x23);
-    ASSERT_NE(fb.fpgaRegister(kFpgaLedRLow), 0xAB);
+    ASSERT_NE(fb.sensorRegister(SensorReg::kExposureHigh + 1), 0x23);
+    ASSERT_NE(fb.fpgaRegister(FpgaReg::kLedRedLow), 0xAB);
     EXPECT_EQ(b.transfer.loadSettingsAndPush(path), LoadOutcome::Pushed);
     EXPECT_TRUE(b.prompter.questions.empty());
     EXPECT_EQ(b.rig.store.filePath(), path);
@@ -159,7 +156,7 @@ public:
         : m_id(id), m_steps(steps), m_rig(rig), m_window(window) {}
     void readState() override { m_steps.emplace_back(ownerName(m_id)); }
     void loadFromStore() override {
-        const bool streaming = (m_rig.firmware->sensorRegister(kModeSelect) & 1) != 0;
+        const bool streaming = (m_rig.firmware->sensorRegister(SensorReg::kModeSelect) & 1) != 0;
         m_steps.push_back(std::string(ownerName(m_id)) + (streaming ? "" : " (standby)") +
                           " counter " + std::to_string(m_counter));
     }
@@ -214,7 +211,7 @@ TEST(CameraTransfer, ReadAllAndPushAllVisitTheirOwnLists) {
 
     p.steps.clear();
     // The mode register is left streaming so no owner sees switch 0 on.
-    p.rig.firmware->setSensorRegister(kModeSelect, 1);
+    p.rig.firmware->setSensorRegister(SensorReg::kModeSelect, 1);
     ASSERT_TRUE(p.transfer.pushAll());
     const Strings push = {"CTabGains counter 0",
                           "CConsoleI2c counter 0",
@@ -237,7 +234,7 @@ TEST(CameraTransfer, LoadStreamsForTheSensorPagesAndPicksTheFirmwaresDialog) {
     TestSupport::writeBytes(path, "S.SENSOR_MODEL=OV10823\r\n");
     RecordingPanel p("sensor=OV10823;fx3=72");
     // In standby: the sensor pages are pushed streaming, and the standby comes back after.
-    p.rig.firmware->setSensorRegister(kModeSelect, 0);
+    p.rig.firmware->setSensorRegister(SensorReg::kModeSelect, 0);
     ASSERT_EQ(p.transfer.loadSettingsAndPush(path), LoadOutcome::Pushed);
     const Strings expected = {"CTabBasic (standby) counter 0",
                               "CTabGains counter 0",
@@ -256,7 +253,7 @@ TEST(CameraTransfer, LoadStreamsForTheSensorPagesAndPicksTheFirmwaresDialog) {
                               "CNRVideo (standby) counter 0",
                               "CAutoFunctions (standby) counter 0"};
     EXPECT_EQ(p.steps, expected);
-    EXPECT_EQ(p.rig.firmware->sensorRegister(kModeSelect), 0);
+    EXPECT_EQ(p.rig.firmware->sensorRegister(SensorReg::kModeSelect), 0);
     EXPECT_EQ(p.recorders[static_cast<int>(OwnerId::TabGains)]->updateCounter(), 2);
     EXPECT_TRUE(p.prompter.questions.empty());
 }
@@ -270,12 +267,12 @@ TEST(CameraTransfer, ALoadLeavesEverySensorStreamingOrInStandbyAsItFoundIt) {
         for (const uint8_t mode : {uint8_t{0x01}, uint8_t{0x00}}) {
             RecordingPanel p(std::string("sensor=") + chip);
             p.prompter.answer = true;  // the OV9713 reads as its family's OV9714
-            p.rig.firmware->setSensorRegister(kModeSelect, mode);
+            p.rig.firmware->setSensorRegister(SensorReg::kModeSelect, mode);
             // Asking for the state never changes it.
             p.rig.sensor->chip().sensorSwitch(kSwitchStandby, -1);
-            EXPECT_EQ(p.rig.firmware->sensorRegister(kModeSelect), mode) << chip;
+            EXPECT_EQ(p.rig.firmware->sensorRegister(SensorReg::kModeSelect), mode) << chip;
             ASSERT_EQ(p.transfer.loadSettingsAndPush(path), LoadOutcome::Pushed) << chip;
-            EXPECT_EQ(p.rig.firmware->sensorRegister(kModeSelect), mode)
+            EXPECT_EQ(p.rig.firmware->sensorRegister(SensorReg::kModeSelect), mode)
                 << chip << " starting " << int{mode};
             const bool switches = std::string(chip) != "OV13850";
             const bool gainsStreaming =
@@ -317,7 +314,7 @@ TEST(CameraTransfer, ATableOwnersWindowIsRefreshedWhileItsCounterIsRaised) {
     const ControlEdit led = p.led.editNumber(1093, 0x5A);
     EXPECT_TRUE(led.pushed);
     EXPECT_EQ(p.rig.store.value("LED_R"), (SettingValue{SettingType::Hex, "0x5A"}));
-    EXPECT_EQ(p.rig.firmware->fpgaRegister(kFpgaLedRLow), 0x5A);
+    EXPECT_EQ(p.rig.firmware->fpgaRegister(FpgaReg::kLedRedLow), 0x5A);
     const SettingValue exposure = p.rig.store.value("OV_EXPOSURE");
     EXPECT_FALSE(p.led.editNumber(1046, 100).stored);
     EXPECT_EQ(p.rig.store.value("OV_EXPOSURE"), exposure);
@@ -327,9 +324,10 @@ TEST(CameraTransfer, ATableOwnersWindowIsRefreshedWhileItsCounterIsRaised) {
         EXPECT_TRUE(fan.stored);
         EXPECT_FALSE(fan.pushed);
     }
-    EXPECT_EQ(p.rig.firmware->fpgaRegister(kFpgaControl) & kFanBit, 0);
+    EXPECT_EQ(p.rig.firmware->fpgaRegister(FpgaReg::kControl) & FpgaReg::kControlChannel1Mask, 0);
     EXPECT_TRUE(p.led.editCheck(1320, true).pushed);
-    EXPECT_EQ(p.rig.firmware->fpgaRegister(kFpgaControl) & kFanBit, kFanBit);
+    EXPECT_EQ(p.rig.firmware->fpgaRegister(FpgaReg::kControl) & FpgaReg::kControlChannel1Mask,
+              FpgaReg::kControlChannel1Mask);
 }
 
 TEST(CameraTransfer, AFileForAnotherSensorLoadsOnlyWhenConfirmed) {
@@ -340,27 +338,27 @@ TEST(CameraTransfer, AFileForAnotherSensorLoadsOnlyWhenConfirmed) {
     TestSupport::writeBytes(noModel, "H.LED_R=0x42\r\n");
 
     Panel p("sensor=OV10823");
-    const uint8_t ledBefore = p.rig.firmware->fpgaRegister(kFpgaLedRLow);
+    const uint8_t ledBefore = p.rig.firmware->fpgaRegister(FpgaReg::kLedRedLow);
     EXPECT_EQ(p.transfer.loadSettingsAndPush(path), LoadOutcome::Declined);
     ASSERT_EQ(p.prompter.questions.size(), 1u);
     EXPECT_EQ(p.prompter.questions[0].title, "Warning");
     EXPECT_EQ(p.prompter.questions[0].text,
               "The settings you are loading were saved for a different sensor and are not 100% "
               "compatible. Are you sure you want to load these settings?");
-    EXPECT_EQ(p.rig.firmware->fpgaRegister(kFpgaLedRLow), ledBefore);
+    EXPECT_EQ(p.rig.firmware->fpgaRegister(FpgaReg::kLedRedLow), ledBefore);
     // Declined values stay in the store.
     EXPECT_EQ(p.rig.store.getString(kKeySensorModel), "OV9750");
     EXPECT_EQ(p.rig.store.getInt("LED_R"), 0xAB);
 
     p.prompter.answer = true;
     EXPECT_EQ(p.transfer.loadSettingsAndPush(path), LoadOutcome::Pushed);
-    EXPECT_EQ(p.rig.firmware->fpgaRegister(kFpgaLedRLow), 0xAB);
+    EXPECT_EQ(p.rig.firmware->fpgaRegister(FpgaReg::kLedRedLow), 0xAB);
 
     // No model at all is another sensor too.
     p.prompter.answer = false;
     EXPECT_EQ(p.transfer.loadSettingsAndPush(noModel), LoadOutcome::Declined);
     EXPECT_EQ(p.prompter.questions.size(), 3u);
-    EXPECT_EQ(p.rig.firmware->fpgaRegister(kFpgaLedRLow), 0xAB);
+    EXPECT_EQ(p.rig.firmware->fpgaRegister(FpgaReg::kLedRedLow), 0xAB);
 }
 
 TEST(CameraTransfer, FailuresAreReportedAndLeaveTheStoreAlone) {

@@ -1,4 +1,4 @@
-#include "control_catalogue.h"
+#include "settings/control_catalogue.h"
 
 #include <gtest/gtest.h>
 

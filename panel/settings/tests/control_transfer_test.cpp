@@ -1,12 +1,15 @@
-#include "control_transfer.h"
+#include "settings/control_transfer.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "protocol/sensor_registers.h"
+#include "protocol/uvc_property_ids.h"
+#include "protocol/vendor_requests.h"
 #include "settings_test_helpers.h"
-#include "video/sim_uvc_properties.h"
+#include "sim/video/sim_uvc_properties.h"
 
 namespace TVR {
 namespace {
@@ -20,22 +23,16 @@ const NamedControl& row(std::span<const NamedControl> table, const char* key) {
     return *c;
 }
 
-constexpr uint8_t kFpgaLedRLow = 8;
-constexpr uint8_t kFpgaLedRHigh = 9;
-constexpr uint8_t kFpgaControl = 6;
-constexpr uint8_t kFanBit = 0x40;
-constexpr uint16_t kExposureHigh = 0x3500;
-constexpr uint16_t kIspControl0 = 0x5000;
-
 TEST(ControlTransfer, ReadOneStoresEachAddressKind) {
     CameraRig rig;
-    rig.firmware->setSensorRegister(kExposureHigh, 0x01);
-    rig.firmware->setSensorRegister(kExposureHigh + 1, 0x23);
-    rig.firmware->setSensorRegister(kExposureHigh + 2, 0x40);
-    rig.firmware->setSensorRegister(kIspControl0,
-                                    rig.firmware->sensorRegister(kIspControl0) | 0x10);
-    rig.firmware->setFpgaRegister(kFpgaLedRLow, 0xAB);
-    rig.firmware->setFpgaRegister(kFpgaControl, rig.firmware->fpgaRegister(kFpgaControl) | kFanBit);
+    rig.firmware->setSensorRegister(SensorReg::kExposureHigh, 0x01);
+    rig.firmware->setSensorRegister(SensorReg::kExposureHigh + 1, 0x23);
+    rig.firmware->setSensorRegister(SensorReg::kExposureHigh + 2, 0x40);
+    rig.firmware->setSensorRegister(SensorReg::kIspControl0,
+                                    rig.firmware->sensorRegister(SensorReg::kIspControl0) | 0x10);
+    rig.firmware->setFpgaRegister(FpgaReg::kLedRedLow, 0xAB);
+    rig.firmware->setFpgaRegister(FpgaReg::kControl, rig.firmware->fpgaRegister(FpgaReg::kControl) |
+                                                         FpgaReg::kControlChannel1Mask);
     auto params = rig.firmware->params();
     params.real0 = 25.0f;
     params.aeSetpoint = 99;
@@ -85,13 +82,13 @@ TEST(ControlTransfer, PushOneChangesTheCamera) {
     // No real entry: the frame rate is pushed as 0.
     EXPECT_TRUE(pushControl(rig, row(tabGainsControls(), "OV_VIDEO_FPS")));
 
-    EXPECT_EQ(rig.firmware->sensorRegister(kExposureHigh), 0x01);
-    EXPECT_EQ(rig.firmware->sensorRegister(kExposureHigh + 1), 0x23);
-    EXPECT_EQ(rig.firmware->sensorRegister(kExposureHigh + 2), 0x40);
-    EXPECT_NE(rig.firmware->sensorRegister(kIspControl0) & 0x10, 0);
-    EXPECT_EQ(rig.firmware->fpgaRegister(kFpgaLedRLow), 0xAB);
-    EXPECT_EQ(rig.firmware->fpgaRegister(kFpgaLedRHigh), 0x00);
-    EXPECT_NE(rig.firmware->fpgaRegister(kFpgaControl) & kFanBit, 0);
+    EXPECT_EQ(rig.firmware->sensorRegister(SensorReg::kExposureHigh), 0x01);
+    EXPECT_EQ(rig.firmware->sensorRegister(SensorReg::kExposureHigh + 1), 0x23);
+    EXPECT_EQ(rig.firmware->sensorRegister(SensorReg::kExposureHigh + 2), 0x40);
+    EXPECT_NE(rig.firmware->sensorRegister(SensorReg::kIspControl0) & 0x10, 0);
+    EXPECT_EQ(rig.firmware->fpgaRegister(FpgaReg::kLedRedLow), 0xAB);
+    EXPECT_EQ(rig.firmware->fpgaRegister(FpgaReg::kLedRedLow + 1), 0x00);
+    EXPECT_NE(rig.firmware->fpgaRegister(FpgaReg::kControl) & FpgaReg::kControlChannel1Mask, 0);
     EXPECT_FLOAT_EQ(rig.firmware->params().real0, 0.0f);
     EXPECT_EQ(rig.newMessages(),
               (Strings{"Pushing [OV_EXPOSURE] to camera", "Pushing [OV_MANUAL_WB_ON] to camera",
@@ -103,8 +100,8 @@ TEST(ControlTransfer, PushOneChangesTheCamera) {
     rig.store.setBool("FAN", false);
     EXPECT_TRUE(pushControl(rig, row(tabLedControls(), "LED_R")));
     EXPECT_TRUE(pushControl(rig, row(tabLedControls(), "FAN")));
-    EXPECT_EQ(rig.firmware->fpgaRegister(kFpgaLedRLow), 0x5C);
-    EXPECT_EQ(rig.firmware->fpgaRegister(kFpgaControl) & kFanBit, 0);
+    EXPECT_EQ(rig.firmware->fpgaRegister(FpgaReg::kLedRedLow), 0x5C);
+    EXPECT_EQ(rig.firmware->fpgaRegister(FpgaReg::kControl) & FpgaReg::kControlChannel1Mask, 0);
 
     rig.store.setReal("OV_VIDEO_FPS", 59.94);
     EXPECT_TRUE(pushControl(rig, row(tabGainsControls(), "OV_VIDEO_FPS")));
@@ -125,7 +122,7 @@ TEST(ControlTransfer, PushIsSkippedSilentlyWhileUpdatingOrDisconnected) {
     EXPECT_FALSE(pushControl(rig, row(tabLedControls(), "LED_R")));
     EXPECT_FALSE(readControl(rig, row(tabLedControls(), "LED_R")));
     EXPECT_TRUE(rig.newMessages().empty());
-    EXPECT_EQ(rig.firmware->fpgaRegister(kFpgaLedRLow), 0);
+    EXPECT_EQ(rig.firmware->fpgaRegister(FpgaReg::kLedRedLow), 0);
 }
 
 TEST(ControlTransfer, FailedWriteIsLogged) {
@@ -144,7 +141,7 @@ TEST(ControlTransfer, FailedWriteIsLogged) {
 
 TEST(ControlTransfer, PushOrReadAndPushByKey) {
     CameraRig rig;
-    rig.firmware->setFpgaRegister(kFpgaLedRLow, 0x42);
+    rig.firmware->setFpgaRegister(FpgaReg::kLedRedLow, 0x42);
     const NamedControl& ledR = row(tabLedControls(), "LED_R");
     // Only looked up: not a value, so it is read.
     (void)rig.store.getInt("LED_R");
@@ -153,7 +150,7 @@ TEST(ControlTransfer, PushOrReadAndPushByKey) {
 
     rig.store.setHex("LED_R", 0x17);
     EXPECT_TRUE(pushOrReadControl(rig, ledR));
-    EXPECT_EQ(rig.firmware->fpgaRegister(kFpgaLedRLow), 0x17);
+    EXPECT_EQ(rig.firmware->fpgaRegister(FpgaReg::kLedRedLow), 0x17);
 
     rig.table = tabLedControls();
     rig.store.setHex("LED_R", 0x29);
@@ -162,7 +159,7 @@ TEST(ControlTransfer, PushOrReadAndPushByKey) {
     EXPECT_FALSE(pushControlByKey(rig, "OV_EXPOSURE"));
     EXPECT_TRUE(rig.simCamera->requests().empty());
     EXPECT_TRUE(pushControlByKey(rig, "LED_R"));
-    EXPECT_EQ(rig.firmware->fpgaRegister(kFpgaLedRLow), 0x29);
+    EXPECT_EQ(rig.firmware->fpgaRegister(FpgaReg::kLedRedLow), 0x29);
 }
 
 TEST(ControlTransfer, MismatchedRowsAreRefusedWithTheirMessages) {
@@ -217,18 +214,18 @@ TEST(ControlTransfer, UvcReadAndPush) {
     rig.store.setDecimal("UVC_GAIN", 7);
     rig.store.setDecimal("UVC_PAN", 1);  // the camera has no pan: that set fails, others go on
     ASSERT_TRUE(uvcPush(&device, rig.store));
-    const auto exposure = device.cameraControl()->get(4);
+    const auto exposure = device.cameraControl()->get(UvcCameraControl::kExposure);
     EXPECT_EQ(exposure->value, -9);
     EXPECT_EQ(exposure->flags, kUvcFlagManual);
-    EXPECT_EQ(device.procAmp()->get(9)->value, 7);
+    EXPECT_EQ(device.procAmp()->get(UvcProcAmp::kGain)->value, 7);
 
     // A missing flags companion is sent as -1, which the camera refuses.
-    SettingsStore bare(&rig.log);
+    SettingsStore bare(rig.log);
     bare.setDecimal("UVC_ZOOM", 200);
     bare.setDecimal("UVC_BRIGHTNESS", 5);
     EXPECT_FALSE(uvcPush(&device, bare));
-    EXPECT_EQ(device.cameraControl()->get(3)->value, 100);
-    EXPECT_EQ(device.procAmp()->get(0)->value, 0);
+    EXPECT_EQ(device.cameraControl()->get(UvcCameraControl::kZoom)->value, 100);
+    EXPECT_EQ(device.procAmp()->get(UvcProcAmp::kBrightness)->value, 0);
 }
 
 TEST(ControlTransfer, NoCameraControlMeansNoProcessingAmplifierEither) {
@@ -241,7 +238,7 @@ TEST(ControlTransfer, NoCameraControlMeansNoProcessingAmplifierEither) {
     rig.store.setDecimal("UVC_BRIGHTNESS", 5);
     rig.store.setDecimal("UVC_BRIGHTNESS_AUTO", kUvcFlagManual);
     EXPECT_FALSE(uvcPush(&device, rig.store));
-    EXPECT_EQ(device.procAmp()->get(0)->value, 0);
+    EXPECT_EQ(device.procAmp()->get(UvcProcAmp::kBrightness)->value, 0);
 
     // A camera that has gone answers neither list.
     CameraRig full;

@@ -3,9 +3,9 @@
 #include <limits>
 
 #include "apilog.h"
-#include "preferences.h"
-#include "preferences_storage.h"
-#include "presets.h"
+#include "settings/preferences.h"
+#include "settings/preferences_storage.h"
+#include "settings/presets.h"
 #include "settings_test_helpers.h"
 
 namespace TVR {
@@ -124,7 +124,7 @@ TEST_F(PreferencesStorageTest, WriteAllThenReadAllRoundTrips) {
     prefs.setText("PFN1", "/home/user/day light, v2 = final.qcf");
     prefs.setText("PFD1", "Studio; 100% \"warm\"");
     prefs.setText("PFN5", "Ünïcode [x].qcf");
-    ASSERT_TRUE(storage.writeAll(prefs, &log));
+    ASSERT_TRUE(storage.writeAll(prefs, log));
     EXPECT_EQ(messagesSince(log, 0),
               std::vector<std::string>{"Preferences updated into Windows registry"});
 
@@ -189,7 +189,7 @@ TEST_F(PreferencesStorageTest, GeometryValuesByWindowTitle) {
 
     // Preferences written later leave the geometry alone.
     Preferences prefs;
-    storage.writeAll(prefs, &log);
+    storage.writeAll(prefs, log);
     EXPECT_EQ(storage.readGeometry("Sensor console").x, 120);
 }
 
@@ -199,7 +199,7 @@ TEST_F(PreferencesStorageTest, AFailedWriteIsAnErrorNotAnUpdate) {
     PreferencesStorage blocked(dir.file("plain") + "/Webcam tools.conf");
     Preferences prefs;
     prefs.setNumber(Name::kBase, 16);
-    EXPECT_FALSE(blocked.writeAll(prefs, &log));
+    EXPECT_FALSE(blocked.writeAll(prefs, log));
     const auto messages = messagesSince(log, 0);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].rfind("The preferences could not be written to ", 0), 0u) << messages[0];

@@ -1,4 +1,4 @@
-#include "qcf_file.h"
+#include "settings/qcf_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -10,8 +10,8 @@
 #include <random>
 #include <string>
 
+#include "settings/text_decode.h"
 #include "settings_test_helpers.h"
-#include "text_decode.h"
 
 namespace TVR {
 namespace {
@@ -28,7 +28,7 @@ const std::string kHeader =
 
 struct Files {
     ApiLog log;
-    SettingsStore store{&log};
+    SettingsStore store{log};
     TestSupport::TempFolder dir;
 };
 
@@ -82,7 +82,7 @@ TEST(QcfFile, WriteThenReadRoundTripsEveryValue) {
     ASSERT_TRUE(f.store.saveFileAs(path));
 
     ApiLog log;
-    SettingsStore loaded(&log);
+    SettingsStore loaded(log);
     loaded.setDecimal("STALE", 1);
     ASSERT_TRUE(loaded.loadFile(path));
     EXPECT_EQ(loaded.filePath(), path);
@@ -117,7 +117,8 @@ TEST(QcfFile, LineRuleEdgeCases) {
         "S.KEY.WITH.DOTS=a=b\n"
         "\n\n"
         "F.LAST=1.5");
-    SettingsStore st;
+    ApiLog log;
+    SettingsStore st(log);
     st.replaceAll(parsed);
     EXPECT_EQ(st.keys(), (std::vector<std::string>{"DEC", "DUP", "FAN", "KEY.WITH.DOTS", "LAST",
                                                    "LED_G", "LED_R", "LONGTYPE"}));

@@ -1,4 +1,4 @@
-#include "safe_file_write.h"
+#include "settings/safe_file_write.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 #include <string>
 
 #include "file_test_support.h"
-#include "qcf_file.h"
+#include "settings/qcf_file.h"
 #include "test_support.h"
 
 namespace TVR {

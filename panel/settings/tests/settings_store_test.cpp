@@ -1,4 +1,4 @@
-#include "settings_store.h"
+#include "settings/settings_store.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ struct Store {
         store.setChangeCallback([this] { ++notifications; });
     }
     ApiLog log;
-    SettingsStore store{&log};
+    SettingsStore store{log};
     int notifications = 0;
 };
 

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "apilog.h"
-#include "control_transfer.h"
 #include "sensor/img_sensor.h"
-#include "settings_store.h"
-#include "sim_driver.h"
-#include "sim_firmware.h"
+#include "settings/control_transfer.h"
+#include "settings/settings_store.h"
+#include "sim/sim_driver.h"
+#include "sim/sim_firmware.h"
 #include "test_support.h"
 
 namespace TVR::SettingsTest {
@@ -29,8 +29,7 @@ struct CameraRig : TestSupport::SimCameraRig, ControlHost {
     std::vector<std::string> newMessages() const { return messagesSince(log, mark); }
     void markLog() { mark = log.firstMessageIndex() + log.messageCount(); }
 
-    ApiLog log;
-    SettingsStore store{&log};
+    SettingsStore store{log};
     std::span<const NamedControl> table;
     int updating = 0;
     size_t mark = 0;

@@ -1,39 +1,47 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTest>
 #include <cstdlib>
+#include <functional>
+#include <string>
 
-#include "brisco_commands.h"
-#include "brisco_dlg.h"
-#include "brisco_pages.h"
 #include "gui_test_helpers.h"
 #include "main_window_helpers.h"
-#include "sim_capture_devices.h"
-#include "tab_basic.h"
-#include "tab_gains.h"
-#include "tab_gains_model.h"
-#include "tab_led.h"
-#include "test_patterns.h"
-#include "video_proc_amp.h"
+#include "session/camera_session.h"
+#include "shell/brisco_commands.h"
+#include "shell/brisco_dlg.h"
+#include "shell/brisco_pages.h"
+#include "shell/brisco_status_bar.h"
+#include "shell/tab_basic.h"
+#include "shell/tab_gains.h"
+#include "shell/tab_gains_model.h"
+#include "shell/tab_led.h"
+#include "shell/video_proc_amp.h"
+#include "sim/sim_camera.h"
+#include "sim/video/sim_capture_devices.h"
+#include "tools/test_patterns/test_patterns.h"
 
 namespace TVR::GuiTest {
 namespace {
 
 constexpr uint16_t kExposureHigh = 0x3500;
 
-// The program's own window with its real pages on one simulated camera.
+// The program's own window with its real pages on one simulated camera; `msPerCharacter` is
+// the status bar's timer scale.
 struct Panel {
-    Panel() : rig("") {
+    explicit Panel(bool deviceTracking = false, int msPerCharacter = 1) : rig("") {
         rig.sensor.reset();
+        if (deviceTracking) preferences.setNumber(PreferenceName::kDevNotify, 1);
         backends.capture = std::make_unique<SimCaptureDevices>(*rig.driver);
         backends.usb = std::move(rig.driver);
-        MainWindowSetup setup{backends,     rig.log, preferences,
-                              rig.geometry, dialogs, briscoPageFactory(),
-                              50,           1,       [] { return true; }};
+        MainWindowSetup setup{backends,     rig.log,        preferences,
+                              rig.geometry, dialogs,        briscoPageFactory(),
+                              50,           msPerCharacter, [] { return true; }};
         window = std::make_unique<CbriscoDlg>(std::move(setup));
         registerBriscoTools(*window);
     }
@@ -43,6 +51,7 @@ struct Panel {
         rig.driver.reset(static_cast<Sim::SimDriver*>(backends.usb.release()));
     }
     QTabWidget& tabs() { return *control<QTabWidget>(*window, CbriscoDlg::kTabControlId); }
+    Sim::SimDriver& driver() { return static_cast<Sim::SimDriver&>(*backends.usb); }
 
     CameraRig rig;
     Backends backends;
@@ -103,6 +112,62 @@ TEST(BriscoPages, TheProgramsPagesShowTheCameraAndPushWhatIsTyped) {
             tp->grab().save(QStringLiteral("%1/patterns.png").arg(dir));
         }
     }
+}
+
+// Lets the event loop run (queued device changes, the re-check timer) until `done` holds.
+bool waitUntil(const std::function<bool()>& done) {
+    for (int i = 0; i < 300 && !done(); ++i) QTest::qWait(10);
+    return done();
+}
+
+TEST(BriscoPages, TheDevicePageAndStatusBarFollowTheSelectedCameraLeavingAndComingBack) {
+    // Slow enough status texts that the test sees each one.
+    Panel p(true, 20);
+    auto* page = qobject_cast<CTabBasic*>(p.tabs().widget(0));
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(page->registeredForDeviceChanges());
+    auto* box = control<QComboBox>(*page, CTabBasic::kDeviceBoxId);
+    auto* chipset = control<QLabel>(*page, CTabBasic::kChipsetId);
+    ASSERT_NE(box, nullptr);
+    ASSERT_NE(chipset, nullptr);
+    CBriscoStatusBar& bar = p.window->statusBar();
+    CameraSession& session = p.window->session();
+    const auto cam = p.driver().cameras().at(0);
+    const std::string path = p.driver().pathOf(*cam);
+    const std::string port = p.driver().location(path);
+    ASSERT_EQ(box->count(), 1);
+    ASSERT_EQ(box->currentIndex(), 0);
+    ASSERT_EQ(chipset->text(), "Detected chipset type: OV9750");
+    ASSERT_EQ(session.openIdentity(), path);
+
+    p.driver().unplug(cam);
+    const QString lost = QString::fromStdString("The camera at port " + port + " was unplugged");
+    ASSERT_TRUE(waitUntil([&] { return bar.paneText() == lost; })) << bar.paneText().toStdString();
+    EXPECT_TRUE(bar.errorShown());
+    EXPECT_EQ(bar.defaultText(), "No Tavro cameras connected/available on the system");
+    EXPECT_EQ(box->count(), 0);
+    EXPECT_EQ(chipset->text(), "Cannot detect chipset type");
+    EXPECT_FALSE(session.connected());
+    EXPECT_FALSE(p.window->store().has("OV_EXPOSURE"));
+
+    // Back at the same port: the session opened it again and the page shows it.
+    p.driver().plug(cam);
+    const QString back = QString::fromStdString("The camera at port " + port + " is back");
+    ASSERT_TRUE(waitUntil([&] { return bar.paneText() == back; })) << bar.paneText().toStdString();
+    EXPECT_FALSE(bar.errorShown());
+    ASSERT_EQ(box->count(), 1);
+    EXPECT_EQ(box->currentIndex(), 0);
+    EXPECT_EQ(box->itemText(0), "Tavro Brisco camera");
+    EXPECT_EQ(chipset->text(), "Detected chipset type: OV9750");
+    EXPECT_TRUE(session.connected());
+    EXPECT_EQ(session.openIdentity(), path);
+    EXPECT_EQ(session.selectedLocation(), port);
+    // The camera answered the read that followed.
+    EXPECT_TRUE(p.window->store().has("OV_EXPOSURE"));
+    // Once the message is over, the bar no longer says there are no cameras.
+    ASSERT_TRUE(waitUntil([&] { return bar.defaultShowing(); }));
+    EXPECT_EQ(bar.paneText(), "Ready");
+    EXPECT_TRUE(p.dialogs.shown.empty());
 }
 
 }  // namespace

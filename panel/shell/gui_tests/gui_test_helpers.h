@@ -9,11 +9,11 @@
 #include <string>
 
 #include "apilog.h"
-#include "preferences_storage.h"
 #include "sensor/img_sensor.h"
-#include "settings_store.h"
-#include "sim_driver.h"
-#include "sim_firmware.h"
+#include "settings/preferences_storage.h"
+#include "settings/settings_store.h"
+#include "sim/sim_driver.h"
+#include "sim/sim_firmware.h"
 #include "test_support.h"
 
 namespace TVR::GuiTest {
@@ -24,8 +24,7 @@ struct CameraRig : TestSupport::SimCameraRig {
 
     TestSupport::TempFolder folder;
     PreferencesStorage geometry{folder.file("prefs.ini")};
-    ApiLog log;
-    SettingsStore store{&log};
+    SettingsStore store{log};
 };
 
 // The child widget named c<id>; fails the test when there is none.

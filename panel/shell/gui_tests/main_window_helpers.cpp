@@ -7,11 +7,11 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "panel_models.h"
-#include "sim_capture_devices.h"
-#include "tab_basic_model.h"
-#include "tab_gains_model.h"
-#include "tab_led_model.h"
+#include "shell/panel_models.h"
+#include "shell/tab_basic_model.h"
+#include "shell/tab_gains_model.h"
+#include "shell/tab_led_model.h"
+#include "sim/video/sim_capture_devices.h"
 
 namespace TVR::GuiTest {
 

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "brisco_dlg.h"
-#include "dlg_base.h"
+#include "backend/usb_backend.h"
 #include "gui_test_helpers.h"
-#include "preferences.h"
-#include "usb_backend.h"
-#include "user_dialogs.h"
+#include "settings/preferences.h"
+#include "shell/brisco_dlg.h"
+#include "shell/dlg_base.h"
+#include "shell/user_dialogs.h"
 
 namespace TVR::GuiTest {
 

@@ -9,17 +9,18 @@
 #include <filesystem>
 #include <fstream>
 
-#include "brisco_commands.h"
-#include "briscostatusbar.h"
-#include "camera_session.h"
-#include "camera_transfer.h"
-#include "camera_work.h"
 #include "main_window_helpers.h"
-#include "media_source.h"
-#include "preferences_dialog_model.h"
-#include "settings_store.h"
-#include "sim_camera.h"
-#include "vendor_requests.h"
+#include "protocol/uvc_property_ids.h"
+#include "protocol/vendor_requests.h"
+#include "session/camera_session.h"
+#include "settings/camera_transfer.h"
+#include "settings/camera_work.h"
+#include "settings/settings_store.h"
+#include "shell/brisco_commands.h"
+#include "shell/brisco_status_bar.h"
+#include "shell/media_source.h"
+#include "shell/preferences_dialog_model.h"
+#include "sim/sim_camera.h"
 
 namespace TVR {
 namespace {
@@ -272,10 +273,10 @@ TEST(CbriscoDlg, AutomaticExposureToggleSwitchesTheCaptureSideFlags) {
     ASSERT_TRUE(r.window->runCommand(MenuId::kAutoExposure));
     auto source = r.window->context().mediaSource.open();
     ASSERT_TRUE(source && source->cameraControl());
-    EXPECT_EQ(source->cameraControl()->get(4)->flags, kUvcFlagManual);
+    EXPECT_EQ(source->cameraControl()->get(UvcCameraControl::kExposure)->flags, kUvcFlagManual);
     EXPECT_FALSE(item->isChecked());
     ASSERT_TRUE(r.window->runCommand(MenuId::kAutoExposure));
-    EXPECT_EQ(source->cameraControl()->get(4)->flags, kUvcFlagAuto);
+    EXPECT_EQ(source->cameraControl()->get(UvcCameraControl::kExposure)->flags, kUvcFlagAuto);
     EXPECT_TRUE(item->isChecked());
 }
 
@@ -377,7 +378,7 @@ TEST(CbriscoDlg, RefreshAndPushWaitForNoBatchAndSaySo) {
 }
 
 // A push that lost its camera is an error in the status bar, not a quiet success.
-TEST(CbriscoDlg, AFailedPushIsShownAsAnError) {
+TEST(CbriscoDlg, AFailedPushOrReadIsShownAsAnError) {
     MainWindowRig r;
     QCoreApplication::processEvents();
     Sim::SimFaults faults;
@@ -387,6 +388,15 @@ TEST(CbriscoDlg, AFailedPushIsShownAsAnError) {
     QCoreApplication::processEvents();
     EXPECT_EQ(r.window->statusBar().paneText(),
               QStringLiteral("Pushing all values to the camera failed: the camera was lost"));
+    EXPECT_TRUE(r.window->statusBar().errorShown());
+
+    // Reading again from a camera that is gone ends in the same error, not in the batch's
+    // closing line.
+    r.window->readAllFromCamera();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(r.window->statusBar().paneText().startsWith(
+        QStringLiteral("Reading all values from the camera failed")))
+        << r.window->statusBar().paneText().toStdString();
     EXPECT_TRUE(r.window->statusBar().errorShown());
 }
 

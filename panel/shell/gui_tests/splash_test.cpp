@@ -6,21 +6,28 @@
 #include <chrono>
 #include <thread>
 
-#include "splash.h"
+#include "apilog.h"
+#include "shell/splash.h"
 
 namespace TVR {
 namespace {
 
 TEST(CSplash, AQuickBatchShowsNoWindowAndDelayZeroNeverDoes) {
     std::atomic<int> ran{0};
-    CSplash quick(nullptr, 400);
+    ApiLog log;
+    CSplash quick(nullptr, log, 400);
     const BatchResult r = quick.run({{"one", [&] { ++ran; }}, {"two", [&] { ++ran; }}});
     EXPECT_EQ(ran, 2);
     EXPECT_FALSE(r.shown);
     EXPECT_TRUE(quick.statusText().startsWith(QStringLiteral("Batch end, took ")));
+    // The progress lines went to the log the box was given.
+    ASSERT_GT(log.messageCount(), 0u);
+    const auto first = log.message(log.firstMessageIndex());
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->text, "Batch of 2 operation(s)");
 
     // However long the batch runs, delay 0 shows nothing.
-    CSplash never(nullptr, 0);
+    CSplash never(nullptr, log, 0);
     const BatchResult slow =
         never.run({{"wait", [] { std::this_thread::sleep_for(std::chrono::milliseconds(60)); }}});
     EXPECT_FALSE(slow.shown);
@@ -30,7 +37,8 @@ TEST(CSplash, AQuickBatchShowsNoWindowAndDelayZeroNeverDoes) {
 TEST(CSplash, ALongBatchShowsTheBoxUntilItEndsAndEnterCannotCloseItEarly) {
     std::atomic<bool> release{false};
     std::atomic<bool> wasVisible{false};
-    CSplash splash(nullptr, 10);
+    ApiLog log;
+    CSplash splash(nullptr, log, 10);
     // Runs inside the box's modal loop: the box is up, Enter is refused, then the task ends.
     QTimer::singleShot(50, [&] {
         wasVisible = splash.isVisible();

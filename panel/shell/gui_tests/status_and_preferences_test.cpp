@@ -8,13 +8,13 @@
 #include <QSlider>
 #include <QTest>
 
-#include "brisco_startup.h"
-#include "briscostatusbar.h"
 #include "main_window_helpers.h"
-#include "preferences_dlg.h"
-#include "preferences_storage.h"
-#include "presets.h"
-#include "presets_dlg.h"
+#include "settings/preferences_storage.h"
+#include "settings/presets.h"
+#include "shell/brisco_startup.h"
+#include "shell/brisco_status_bar.h"
+#include "shell/preferences_dlg.h"
+#include "shell/presets_dlg.h"
 
 namespace TVR {
 namespace {
@@ -68,7 +68,7 @@ TEST(CBriscoStatusBar, MessagesTimeOutBackToTheDefaultWithTheirColours) {
 }
 
 struct PrefsDialog {
-    PrefsDialog() { storage.writeAll(preferences, &log); }
+    PrefsDialog() { storage.writeAll(preferences, log); }
     TestSupport::TempFolder folder;
     PreferencesStorage storage{folder.file("prefs.ini")};
     Preferences preferences;

@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "camera_session.h"
-#include "camera_transfer.h"
 #include "gui_test_helpers.h"
-#include "preferences.h"
-#include "sim_camera.h"
-#include "sim_capture_devices.h"
-#include "tab_basic.h"
-#include "tab_basic_model.h"
-#include "usb_device.h"
+#include "session/camera_session.h"
+#include "settings/camera_transfer.h"
+#include "settings/preferences.h"
+#include "shell/tab_basic.h"
+#include "shell/tab_basic_model.h"
+#include "sim/sim_camera.h"
+#include "sim/video/sim_capture_devices.h"
+#include "usb/usb_device.h"
 
 namespace TVR::GuiTest {
 

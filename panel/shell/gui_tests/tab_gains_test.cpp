@@ -1,4 +1,4 @@
-#include "tab_gains.h"
+#include "shell/tab_gains.h"
 
 #include <gtest/gtest.h>
 
@@ -11,10 +11,10 @@
 #include <algorithm>
 
 #include "gui_test_helpers.h"
-#include "preferences.h"
+#include "protocol/vendor_requests.h"
 #include "sensor/img_sensor_chip.h"
-#include "tab_gains_model.h"
-#include "vendor_requests.h"
+#include "settings/preferences.h"
+#include "shell/tab_gains_model.h"
 
 namespace TVR::GuiTest {
 namespace {

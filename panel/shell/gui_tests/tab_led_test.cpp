@@ -1,4 +1,4 @@
-#include "tab_led.h"
+#include "shell/tab_led.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <algorithm>
 
 #include "gui_test_helpers.h"
-#include "tab_led_model.h"
-#include "vendor_requests.h"
+#include "protocol/vendor_requests.h"
+#include "shell/tab_led_model.h"
 
 namespace TVR::GuiTest {
 namespace {

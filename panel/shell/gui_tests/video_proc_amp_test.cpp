@@ -10,18 +10,19 @@
 #include <memory>
 
 #include "gui_test_helpers.h"
-#include "media_source.h"
-#include "sim_capture_devices.h"
-#include "sim_uvc_properties.h"
-#include "video_proc_amp.h"
+#include "protocol/uvc_property_ids.h"
+#include "shell/media_source.h"
+#include "shell/video_proc_amp.h"
+#include "sim/video/sim_capture_devices.h"
+#include "sim/video/sim_uvc_properties.h"
 
 namespace TVR::GuiTest {
 
 namespace {
 
-constexpr int32_t kBrightness = 0;
-constexpr int32_t kHue = 2;
-constexpr int32_t kGain = 9;
+using UvcProcAmp::kBrightness;
+using UvcProcAmp::kGain;
+using UvcProcAmp::kHue;
 
 // The simulated camera's capture device, counting how often it was obtained.
 class SimMediaSource : public CameraMediaSource {

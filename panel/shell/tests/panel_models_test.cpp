@@ -5,11 +5,12 @@
 #include <filesystem>
 #include <string>
 
-#include "panel_models.h"
 #include "panel_test_helpers.h"
-#include "sim_camera.h"
-#include "tab_gains_model.h"
-#include "video/sim_uvc_properties.h"
+#include "protocol/uvc_property_ids.h"
+#include "shell/panel_models.h"
+#include "shell/tab_gains_model.h"
+#include "sim/sim_camera.h"
+#include "sim/video/sim_uvc_properties.h"
 
 namespace TVR::PanelTest {
 
@@ -63,8 +64,8 @@ TEST(PanelModels, ASettingsFileCopiesEveryPageAndTheCaptureSideToAnotherCamera) 
     tp.alternative = true;
     tp.bit7 = true;
     sa.chip().testPattern(tp);
-    ASSERT_TRUE(a.uvc.procAmp()->set(9, 40, kUvcFlagManual));
-    ASSERT_TRUE(a.uvc.cameraControl()->set(4, -9, kUvcFlagManual));
+    ASSERT_TRUE(a.uvc.procAmp()->set(UvcProcAmp::kGain, 40, kUvcFlagManual));
+    ASSERT_TRUE(a.uvc.cameraControl()->set(UvcCameraControl::kExposure, -9, kUvcFlagManual));
     ASSERT_TRUE(a.transfer.readAll());
     ASSERT_TRUE(a.transfer.saveFileAs(path));
 
@@ -95,11 +96,11 @@ TEST(PanelModels, ASettingsFileCopiesEveryPageAndTheCaptureSideToAnotherCamera) 
     EXPECT_EQ(differences, std::vector<std::string>{});
     EXPECT_TRUE(b.rig.sensor->chip().sensorSwitch(kSwitchMirror, -1));
     EXPECT_TRUE(b.rig.sensor->chip().sensorSwitch(kSwitchFlip, -1));
-    const auto gain = b.uvc.procAmp()->get(9);
+    const auto gain = b.uvc.procAmp()->get(UvcProcAmp::kGain);
     ASSERT_TRUE(gain);
     EXPECT_EQ(gain->value, 40);
     EXPECT_EQ(gain->flags, kUvcFlagManual);
-    EXPECT_EQ(b.uvc.cameraControl()->get(4)->value, -9);
+    EXPECT_EQ(b.uvc.cameraControl()->get(UvcCameraControl::kExposure)->value, -9);
 }
 
 }  // namespace TVR::PanelTest

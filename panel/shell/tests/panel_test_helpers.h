@@ -8,9 +8,9 @@
 
 #include "apilog.h"
 #include "sensor/img_sensor.h"
-#include "settings_store.h"
-#include "sim_driver.h"
-#include "sim_firmware.h"
+#include "settings/settings_store.h"
+#include "sim/sim_driver.h"
+#include "sim/sim_firmware.h"
 #include "test_support.h"
 
 namespace TVR::PanelTest {
@@ -23,8 +23,7 @@ struct CameraRig : TestSupport::SimCameraRig {
     std::vector<std::string> newMessages() const { return messagesSince(log, mark); }
     void markLog() { mark = log.firstMessageIndex() + log.messageCount(); }
 
-    ApiLog log;
-    SettingsStore store{&log};
+    SettingsStore store{log};
     size_t mark = 0;
 };
 

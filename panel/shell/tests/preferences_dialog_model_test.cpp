@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "preferences.h"
-#include "preferences_dialog_model.h"
+#include "settings/preferences.h"
+#include "shell/preferences_dialog_model.h"
 
 namespace TVR {
 namespace {

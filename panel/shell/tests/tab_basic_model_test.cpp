@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "settings/preferences.h"
+#include "shell/tab_basic_model.h"
 #include "panel_test_helpers.h"
-#include "preferences.h"
-#include "sim_camera.h"
-#include "tab_basic_model.h"
+#include "sim/sim_camera.h"
 
 namespace TVR::PanelTest {
 

@@ -1,12 +1,12 @@
-#include "tab_gains_model.h"
+#include "shell/tab_gains_model.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 
+#include "protocol/vendor_requests.h"
 #include "panel_test_helpers.h"
-#include "vendor_requests.h"
 
 namespace TVR::PanelTest {
 namespace {

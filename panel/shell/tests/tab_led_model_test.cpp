@@ -1,11 +1,11 @@
-#include "tab_led_model.h"
+#include "shell/tab_led_model.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
+#include "protocol/vendor_requests.h"
 #include "panel_test_helpers.h"
-#include "vendor_requests.h"
 
 namespace TVR::PanelTest {
 namespace {

@@ -3,9 +3,9 @@
 #include <map>
 
 #include "panel_test_helpers.h"
-#include "sim_capture_devices.h"
-#include "sim_uvc_properties.h"
-#include "video_proc_amp_model.h"
+#include "shell/video_proc_amp_model.h"
+#include "sim/video/sim_capture_devices.h"
+#include "sim/video/sim_uvc_properties.h"
 
 namespace TVR::PanelTest {
 

@@ -3,7 +3,7 @@
 // The FPGA console's stored value: the "fake" raw video switch. The console's register commands
 // live elsewhere; this is its part in the whole-camera transfers.
 
-#include "table_value_owner.h"
+#include "settings/table_value_owner.h"
 
 namespace TVR {
 

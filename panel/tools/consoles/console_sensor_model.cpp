@@ -1,4 +1,4 @@
-#include "consoles/console_sensor_model.h"
+#include "tools/consoles/console_sensor_model.h"
 
 #include <array>
 #include <string>
@@ -6,7 +6,7 @@
 
 #include "apilog.h"
 #include "sensor/img_sensor.h"
-#include "settings_store.h"
+#include "settings/settings_store.h"
 
 namespace TVR {
 

@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "table_value_owner.h"
+#include "settings/table_value_owner.h"
 
 namespace TVR {
 

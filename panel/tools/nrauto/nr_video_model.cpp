@@ -1,6 +1,6 @@
 #include "nr_video_model.h"
 
-#include "settings_store.h"
+#include "settings/settings_store.h"
 
 namespace TVR {
 

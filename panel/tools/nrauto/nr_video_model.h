@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "table_value_owner.h"
+#include "settings/table_value_owner.h"
 
 namespace TVR {
 

@@ -5,12 +5,12 @@
 #include <random>
 #include <set>
 
-#include "burst_writer.h"
-#include "capture_pipeline.h"
 #include "convert/img_xform.h"
+#include "core/burst_writer.h"
+#include "core/capture_pipeline.h"
+#include "core/pipeline_rules.h"
 #include "media/mf_guids.h"
 #include "media/synthetic/synthetic_backend.h"
-#include "pipeline_rules.h"
 #include "recording_renderer_helpers.h"
 
 extern "C" {

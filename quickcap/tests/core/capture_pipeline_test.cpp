@@ -4,10 +4,10 @@
 #include <memory>
 #include <string>
 
-#include "capture_pipeline.h"
+#include "core/capture_pipeline.h"
+#include "core/pipeline_rules.h"
 #include "media/mf_result.h"
 #include "media/synthetic/synthetic_backend.h"
-#include "pipeline_rules.h"
 #include "recording_renderer_helpers.h"
 
 namespace OLK {

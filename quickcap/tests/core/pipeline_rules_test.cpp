@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "pipeline_rules.h"
+#include "core/pipeline_rules.h"
 
 namespace OLK {
 namespace {

@@ -1,6 +1,6 @@
 #include "recording_renderer_helpers.h"
 
-#include "frame_stamp.h"
+#include "core/frame_stamp.h"
 #include "media/synthetic/synthetic_backend.h"
 
 namespace OLK::Test {

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <vector>
 
-#include "frame_renderer.h"
+#include "core/frame_renderer.h"
 
 namespace OLK::Test {
 

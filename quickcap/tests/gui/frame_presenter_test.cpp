@@ -3,10 +3,10 @@
 #include <QPainter>
 #include <vector>
 
-#include "frame_presenter.h"
 #include "media/mf_guids.h"
 #include "media/mf_result.h"
 #include "pool/work_slot.h"
+#include "ui/frame_presenter.h"
 
 namespace OLK {
 namespace {

@@ -10,10 +10,10 @@
 #include <QSlider>
 #include <QTest>
 
-#include "cap_preview.h"
+#include "core/pipeline_rules.h"
 #include "media/synthetic/synthetic_backend.h"
-#include "pipeline_rules.h"
-#include "quickcap_dlg.h"
+#include "ui/cap_preview.h"
+#include "ui/quickcap_dlg.h"
 
 namespace OLK {
 namespace {
@@ -198,7 +198,6 @@ TEST(CquickcapDlg, PausedReplayStepsFrameByFrameWithTheKeys) {
     QTest::keyClick(slow, Qt::Key_Space);
     EXPECT_FALSE(replay.paused());
 }
-
 
 TEST(CquickcapDlg, SaveBurstWritesTheBufferedFramesWhileCaptureGoesOn) {
     auto backend = cameras("modes=160x120@240:YUY2");

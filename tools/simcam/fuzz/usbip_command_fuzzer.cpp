@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "usbip_protocol.h"
+#include "usbip/usbip_protocol.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace TVR::Usbip;

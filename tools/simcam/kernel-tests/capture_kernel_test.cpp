@@ -5,23 +5,24 @@
 #include <mutex>
 #include <set>
 
-#include "capture_device.h"
 #include "kernel_rig.h"
 #include "media/capture_backend.h"
 #include "media/mf_guids.h"
 #include "media/mf_result.h"
-#include "sim_uvc.h"
-#include "sysfs_capture_devices.h"
+#include "protocol/uvc_property_ids.h"
+#include "sim/sim_uvc.h"
 #include "uvc_function.h"
-#include "v4l2_uvc_properties.h"
+#include "video/capture_device.h"
+#include "video/sysfs_capture_devices.h"
+#include "video/v4l2_uvc_properties.h"
 
 namespace TVR::KernelTests {
 namespace {
 
-constexpr int32_t kBrightness = 0;
-constexpr int32_t kContrast = 1;
-constexpr int32_t kWhiteBalance = 7;
-constexpr int32_t kExposure = 4;
+using UvcCameraControl::kExposure;
+using UvcProcAmp::kBrightness;
+using UvcProcAmp::kContrast;
+using UvcProcAmp::kWhiteBalance;
 
 // The camera's capture node as the sysfs listing gives it, once uvcvideo has registered it.
 std::optional<CaptureDevice> cameraNode(const std::string& location) {
@@ -229,7 +230,8 @@ TEST(OlmekV4l2Backend, StreamsTheSimulatedCameraThroughUvcvideo) {
     ASSERT_TRUE(waitFor([&] {
         seen.clear();
         return (dev = deviceByLink(node->symbolicLink, &seen)) != nullptr;
-    })) << node->symbolicLink << " not among " << seen;
+    })) << node->symbolicLink
+        << " not among " << seen;
     std::shared_ptr<OLK::MediaSource> source;
     ASSERT_EQ(dev->activateObject(&source), OLK::S_OK);
     const auto modes = modesOf(*source);

@@ -9,8 +9,9 @@
 #include <fmt/format.h>
 
 #include "kernel_rig.h"
-#include "libusb_driver.h"
-#include "sim_uvc.h"
+#include "libusb/libusb_driver.h"
+#include "protocol/uvc_property_ids.h"
+#include "sim/sim_uvc.h"
 
 namespace TVR::KernelTests {
 namespace {
@@ -24,10 +25,9 @@ ProgramRun runTransfer(const std::vector<std::string>& args) {
     ProgramRun run;
     for (int attempt = 0; attempt < 3; ++attempt) {
         run = runProgram("brisco-cli", args);
-        const bool timedOut = run.output.find("requests to the camera failed") !=
-                                  std::string::npos ||
-                              run.output.find("a request to the camera failed") !=
-                                  std::string::npos;
+        const bool timedOut =
+            run.output.find("requests to the camera failed") != std::string::npos ||
+            run.output.find("a request to the camera failed") != std::string::npos;
         if (run.exitCode == 0 || !timedOut) break;
     }
     return run;
@@ -51,7 +51,7 @@ TEST(BriscoCliOnUsb, ListInfoReadAndLoadWithoutSimulate) {
 
     // The settings file carries the UVC properties, read from and pushed to uvcvideo's node.
     auto& uvc = k.cam->uvc();
-    ASSERT_TRUE(uvc.set(Sim::SimUvcSet::ProcAmp, 0, 12, Sim::kSimUvcManual));
+    ASSERT_TRUE(uvc.set(Sim::SimUvcSet::ProcAmp, UvcProcAmp::kBrightness, 12, Sim::kSimUvcManual));
     const std::string file = "/tmp/kernel-settings.qcf";
     std::filesystem::remove(file);
     const auto read = runTransfer({"read", "-o", file});
@@ -60,10 +60,10 @@ TEST(BriscoCliOnUsb, ListInfoReadAndLoadWithoutSimulate) {
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("UVC_BRIGHTNESS=12"), std::string::npos);
 
-    ASSERT_TRUE(uvc.set(Sim::SimUvcSet::ProcAmp, 0, 0, Sim::kSimUvcManual));
+    ASSERT_TRUE(uvc.set(Sim::SimUvcSet::ProcAmp, UvcProcAmp::kBrightness, 0, Sim::kSimUvcManual));
     const auto load = runTransfer({"load", file, "--yes"});
     EXPECT_EQ(load.exitCode, 0) << load.output;
-    EXPECT_EQ(uvc.property(Sim::SimUvcSet::ProcAmp, 0)->value, 12);
+    EXPECT_EQ(uvc.property(Sim::SimUvcSet::ProcAmp, UvcProcAmp::kBrightness)->value, 12);
 }
 
 TEST(BriscoCliOnUsb, UpgradesFx3AndFpgaThroughReEnumeration) {
@@ -84,8 +84,8 @@ TEST(BriscoCliOnUsb, UpgradesFx3AndFpgaThroughReEnumeration) {
     };
     auto image = [](const std::string& kind, int build) {
         const std::string file = fmt::format("/tmp/kernel-{}-{}.img", kind, build);
-        const auto r = runProgram("brisco-cli", {"sim-image", kind, "--build",
-                                                 std::to_string(build), "-o", file});
+        const auto r = runProgram(
+            "brisco-cli", {"sim-image", kind, "--build", std::to_string(build), "-o", file});
         EXPECT_EQ(r.exitCode, 0) << r.output;
         return file;
     };

@@ -11,7 +11,7 @@
 
 #include <fmt/format.h>
 
-#include "sim_upgrade.h"
+#include "sim/sim_upgrade.h"
 #include "simcam_cameras.h"
 
 namespace TVR::KernelTests {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "sim_driver.h"
-#include "sim_firmware.h"
+#include "sim/sim_driver.h"
+#include "sim/sim_firmware.h"
 #include "simcam_host.h"
 
 namespace TVR::KernelTests {

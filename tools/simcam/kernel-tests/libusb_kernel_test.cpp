@@ -2,13 +2,14 @@
 
 #include <fmt/format.h>
 
-#include "device_path.h"
-#include "guid.h"
+#include "apilog.h"
 #include "kernel_rig.h"
-#include "libusb_driver.h"
-#include "request_record.h"
-#include "vendor_requests.h"
+#include "libusb/device_path.h"
+#include "libusb/libusb_driver.h"
+#include "protocol/vendor_requests.h"
 #include "sensor/img_sensor.h"
+#include "usb/guid.h"
+#include "usb/request_record.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -71,15 +72,14 @@ TEST(LibusbOverVhci, VendorRequestsReachTheFirmware) {
     for (int i = 0; i < 200; ++i) {
         const auto start = std::chrono::steady_clock::now();
         ASSERT_TRUE(vendorRead(*h, VR_FX3_VERSION, 4));
-        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
-                                                               start)
-                         .count());
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
     }
     std::sort(ms.begin(), ms.end());
     std::printf("vendor request round trip: median %.2f ms, 99%% %.2f ms, max %.2f ms\n",
                 ms[ms.size() / 2], ms[ms.size() * 99 / 100], ms.back());
 }
-
 
 std::string waitForPath(Libusb::LibusbDriver& usb, const std::string& suffix = ":04b4:00f1") {
     std::string found;
@@ -97,7 +97,8 @@ TEST(LibusbOverVhci, OldFirmwareReachesTheSensorThroughEndpoint4) {
     ASSERT_TRUE(k.attached()) << k.error;
     Libusb::LibusbDriver usb;
     ASSERT_FALSE(waitForPath(usb).empty());
-    ImgSensor sensor(usb, false, 1000);
+    ApiLog log;
+    ImgSensor sensor(usb, log, false, 1000);
     ASSERT_TRUE(sensor.selectDevice(0));
     EXPECT_FALSE(sensor.bridge()) << "build 45 has no sensor bridge request";
     EXPECT_EQ(sensor.chipName(), "OV9750");
@@ -167,9 +168,8 @@ TEST(LibusbOverVhci, PlugEventsFollowTheCamera) {
     });
     auto count = [&](PlugEvent e) {
         std::lock_guard lock(m);
-        return std::count_if(events.begin(), events.end(), [&](const auto& x) {
-            return x.first == e && x.second == path;
-        });
+        return std::count_if(events.begin(), events.end(),
+                             [&](const auto& x) { return x.first == e && x.second == path; });
     };
     k.driver.unplug(k.cam);
     EXPECT_TRUE(waitFor([&] { return count(PlugEvent::Left) == 1; }));

@@ -5,12 +5,12 @@
 #include <mutex>
 #include <thread>
 
-#include "sim_firmware.h"
+#include "protocol/vendor_requests.h"
+#include "sim/sim_firmware.h"
 #include "sim_usbip_device.h"
 #include "simcam_cameras.h"
-#include "usbip_connection.h"
+#include "usbip/usbip_connection.h"
 #include "usbip_host_helpers.h"
-#include "vendor_requests.h"
 
 namespace TVR::Simcam {
 namespace {
@@ -20,34 +20,7 @@ using Testing::HostEnd;
 constexpr uint8_t kStdIn = 0x80;
 constexpr uint8_t kGetDescriptor = 6;
 
-// A simulated camera served over a socket pair, the test holding the host's end.
-struct Served {
-    explicit Served(std::function<void(const std::string&)> onClosed = {}) {
-        Sim::SimCameraConfig config;
-        cam = driver.addCamera(withKernelUvcFunction(std::move(config)));
-        Sim::SimFirmwareConfig fw;
-        fw.fx3Version = Sim::simVersionWithBuild(fw.fx3Version, 45);
-        firmware = std::make_shared<Sim::SimCameraFirmware>(fw);
-        cam->setFirmware(firmware);
-        int fds[2];
-        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
-        device = std::make_shared<SimUsbipDevice>(driver, cam);
-        connection = std::make_unique<Usbip::UsbipConnection>(fds[0], device);
-        if (onClosed) connection->setClosedHandler(std::move(onClosed));
-        connection->start();
-        host = std::make_unique<HostEnd>(fds[1]);
-    }
-    ~Served() {
-        host.reset();
-        connection.reset();
-    }
-    Sim::SimDriver driver;
-    std::shared_ptr<Sim::SimCamera> cam;
-    std::shared_ptr<Sim::SimCameraFirmware> firmware;
-    std::shared_ptr<SimUsbipDevice> device;
-    std::unique_ptr<Usbip::UsbipConnection> connection;
-    std::unique_ptr<HostEnd> host;
-};
+using Served = Testing::ServedCamera;
 
 // The interface descriptors' endpoint addresses and the class-specific subtypes of interface 1.
 struct ConfigSummary {

@@ -6,7 +6,8 @@
 
 #include "simcam_cameras.h"
 #include "simcam_host.h"
-#include "usb_ids.h"
+#include "test_support.h"
+#include "usb/usb_ids.h"
 
 namespace TVR::Simcam {
 namespace {
@@ -15,15 +16,6 @@ std::string firstLine(const std::filesystem::path& p) {
     std::string line;
     std::getline(std::ifstream(p), line);
     return line;
-}
-
-// Waits for a condition the host's thread brings about; the bound only keeps a broken host
-// from hanging the test.
-bool eventually(const std::function<bool()>& done) {
-    for (int i = 0; i < 10000 && !done(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return done();
 }
 
 TEST(SimcamHost, ReEnumerationDetachesAndAttachesAgain) {
@@ -58,7 +50,7 @@ TEST(SimcamHost, ReEnumerationDetachesAndAttachesAgain) {
                                      "ss  0015 004 000 00000000 000000 0-0\n"
                                      "ss  0016 006 005 00010001 000004 2-1\n";
     driver->reenumerate(cams[0], std::chrono::milliseconds(0), [] { return kBootLoaderProductId; });
-    ASSERT_TRUE(eventually([&] { return host.eventsHandled() >= 2; }));
+    ASSERT_TRUE(TestSupport::eventually([&] { return host.eventsHandled() >= 2; }));
     EXPECT_EQ(firstLine(dir / "detach"), "16");
     attached = host.attached();
     ASSERT_EQ(attached.size(), 2u);
@@ -67,7 +59,7 @@ TEST(SimcamHost, ReEnumerationDetachesAndAttachesAgain) {
 
     // Unplugged: detached and not attached again.
     driver->unplug(cams[1]);
-    ASSERT_TRUE(eventually([&] { return host.eventsHandled() >= 3; }));
+    ASSERT_TRUE(TestSupport::eventually([&] { return host.eventsHandled() >= 3; }));
     EXPECT_EQ(host.attached().size(), 1u);
     host.stop();
     EXPECT_TRUE(host.attached().empty());

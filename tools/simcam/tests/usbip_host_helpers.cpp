@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "simcam_cameras.h"
+
 namespace TVR::Simcam::Testing {
 
 namespace {
@@ -76,8 +78,7 @@ std::optional<Reply> HostEnd::read() {
 }
 
 std::optional<Reply> HostEnd::control(uint8_t bmRequestType, uint8_t bRequest, uint16_t wValue,
-                                      uint16_t wIndex, uint16_t wLength,
-                                      std::vector<uint8_t> out) {
+                                      uint16_t wIndex, uint16_t wLength, std::vector<uint8_t> out) {
     Usbip::Submit s;
     s.direction = (bmRequestType & 0x80) ? Usbip::kDirIn : Usbip::kDirOut;
     s.transferLength = wLength;
@@ -95,6 +96,26 @@ std::optional<Reply> HostEnd::bulk(uint8_t address, uint32_t length, std::vector
     s.data = std::move(out);
     submit(s);
     return read();
+}
+
+ServedCamera::ServedCamera(std::function<void(const std::string&)> onClosed) {
+    cam = driver.addCamera(withKernelUvcFunction({}));
+    Sim::SimFirmwareConfig fw;
+    fw.fx3Version = Sim::simVersionWithBuild(fw.fx3Version, 45);
+    firmware = std::make_shared<Sim::SimCameraFirmware>(fw);
+    cam->setFirmware(firmware);
+    int fds[2];
+    EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+    device = std::make_shared<SimUsbipDevice>(driver, cam);
+    connection = std::make_unique<Usbip::UsbipConnection>(fds[0], device);
+    if (onClosed) connection->setClosedHandler(std::move(onClosed));
+    connection->start();
+    host = std::make_unique<HostEnd>(fds[1]);
+}
+
+ServedCamera::~ServedCamera() {
+    host.reset();
+    connection.reset();
 }
 
 }  // namespace TVR::Simcam::Testing

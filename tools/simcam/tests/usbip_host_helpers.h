@@ -2,11 +2,17 @@
 
 // The host end of a USB/IP socket pair for tests: what vhci_hcd would send and read.
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 
-#include "usbip_protocol.h"
+#include "sim/sim_driver.h"
+#include "sim/sim_firmware.h"
+#include "sim_usbip_device.h"
+#include "usbip/usbip_connection.h"
+#include "usbip/usbip_protocol.h"
 
 namespace TVR::Simcam::Testing {
 
@@ -29,8 +35,7 @@ public:
     std::optional<Reply> read();
     // Control transfers and their replies in one step.
     std::optional<Reply> control(uint8_t bmRequestType, uint8_t bRequest, uint16_t wValue,
-                                 uint16_t wIndex, uint16_t wLength,
-                                 std::vector<uint8_t> out = {});
+                                 uint16_t wIndex, uint16_t wLength, std::vector<uint8_t> out = {});
     std::optional<Reply> bulk(uint8_t address, uint32_t length, std::vector<uint8_t> out = {});
     void close();
 
@@ -39,6 +44,22 @@ private:
     int m_fd;
     uint32_t m_seq = 1;
     std::map<uint32_t, Usbip::Submit> m_sent;
+};
+
+// A simulated camera (FX3 build 45, the kernel's UVC function) served over a socket pair, the
+// test holding the host's end.
+struct ServedCamera {
+    explicit ServedCamera(std::function<void(const std::string&)> onClosed = {});
+    ~ServedCamera();
+    ServedCamera(const ServedCamera&) = delete;
+    ServedCamera& operator=(const ServedCamera&) = delete;
+
+    Sim::SimDriver driver;
+    std::shared_ptr<Sim::SimCamera> cam;
+    std::shared_ptr<Sim::SimCameraFirmware> firmware;
+    std::shared_ptr<SimUsbipDevice> device;
+    std::unique_ptr<Usbip::UsbipConnection> connection;
+    std::unique_ptr<HostEnd> host;
 };
 
 }  // namespace TVR::Simcam::Testing

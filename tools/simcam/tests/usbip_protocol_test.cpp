@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "usbip_protocol.h"
+#include "usbip/usbip_protocol.h"
 
 namespace TVR::Usbip {
 namespace {

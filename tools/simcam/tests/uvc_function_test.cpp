@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "protocol/uvc_property_ids.h"
 #include "sim_usbip_device.h"
 #include "simcam_cameras.h"
-#include "usbip_connection.h"
+#include "usbip/usbip_connection.h"
 #include "usbip_host_helpers.h"
 #include "uvc_function.h"
 
@@ -15,8 +16,8 @@ using Testing::HostEnd;
 
 constexpr uint8_t kClassIn = 0xA1;
 constexpr uint8_t kClassOut = 0x21;
-constexpr uint8_t kSetCur = 0x01, kGetCur = 0x81, kGetMin = 0x82, kGetMax = 0x83,
-                  kGetDef = 0x87, kGetInfo = 0x86;
+constexpr uint8_t kSetCur = 0x01, kGetCur = 0x81, kGetMin = 0x82, kGetMax = 0x83, kGetDef = 0x87,
+                  kGetInfo = 0x86;
 
 uint16_t puIndex() { return uint16_t{kProcessingUnitId} << 8 | kVideoControlInterface; }
 uint16_t ctIndex() { return uint16_t{kCameraTerminalId} << 8 | kVideoControlInterface; }
@@ -27,20 +28,7 @@ int32_t le(const std::vector<uint8_t>& d) {
     return v;
 }
 
-struct Served {
-    Served() {
-        cam = driver.addCamera(withKernelUvcFunction({}));
-        int fds[2];
-        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
-        device = std::make_shared<SimUsbipDevice>(driver, cam);
-        connection = std::make_unique<Usbip::UsbipConnection>(fds[0], device);
-        connection->start();
-        host = std::make_unique<HostEnd>(fds[1]);
-    }
-    ~Served() {
-        host.reset();
-        connection.reset();
-    }
+struct UvcServed : Testing::ServedCamera {
     std::vector<uint8_t> get(uint8_t request, uint8_t selector, uint16_t index, uint16_t len) {
         auto r = host->control(kClassIn, request, uint16_t{selector} << 8, index, len);
         EXPECT_TRUE(r);
@@ -52,31 +40,26 @@ struct Served {
         auto r = host->control(kClassOut, kSetCur, uint16_t{selector} << 8, index, n, v);
         return r ? r->header.status : -1;
     }
-    Sim::SimDriver driver;
-    std::shared_ptr<Sim::SimCamera> cam;
-    std::shared_ptr<SimUsbipDevice> device;
-    std::unique_ptr<Usbip::UsbipConnection> connection;
-    std::unique_ptr<HostEnd> host;
 };
 
 TEST(UvcFunction, ProcessingUnitControlsAreTheCamerasProperties) {
-    Served s;
+    UvcServed s;
     EXPECT_EQ(le(s.get(kGetMin, 0x02, puIndex(), 2)), -64);
     EXPECT_EQ(le(s.get(kGetMax, 0x02, puIndex(), 2)), 64);
     EXPECT_EQ(s.get(kGetInfo, 0x02, puIndex(), 1), std::vector<uint8_t>{0x03});
     EXPECT_EQ(s.set(0x02, puIndex(), {0xF6, 0xFF}), 0);  // -10
-    EXPECT_EQ(s.cam->uvc().property(Sim::SimUvcSet::ProcAmp, 0)->value, -10);
+    EXPECT_EQ(s.cam->uvc().property(Sim::SimUvcSet::ProcAmp, UvcProcAmp::kBrightness)->value, -10);
     EXPECT_EQ(le(s.get(kGetCur, 0x02, puIndex(), 2)), -10);
 
     // Out of range: stalled, the error code control says why, nothing changed.
     EXPECT_EQ(s.set(0x02, puIndex(), {100, 0}), Usbip::kStatusStall);
     EXPECT_EQ(s.get(kGetCur, 0x02, kVideoControlInterface, 1), std::vector<uint8_t>{0x04});
-    EXPECT_EQ(s.cam->uvc().property(Sim::SimUvcSet::ProcAmp, 0)->value, -10);
+    EXPECT_EQ(s.cam->uvc().property(Sim::SimUvcSet::ProcAmp, UvcProcAmp::kBrightness)->value, -10);
 
     // White balance: automatic at power-up; switching it to manual keeps the temperature.
     EXPECT_EQ(s.get(kGetCur, 0x0B, puIndex(), 1), std::vector<uint8_t>{1});
     EXPECT_EQ(s.set(0x0B, puIndex(), {0}), 0);
-    const auto wb = s.cam->uvc().property(Sim::SimUvcSet::ProcAmp, 7);
+    const auto wb = s.cam->uvc().property(Sim::SimUvcSet::ProcAmp, UvcProcAmp::kWhiteBalance);
     EXPECT_EQ(wb->flags, Sim::kSimUvcManual);
     EXPECT_EQ(wb->value, 4600);
 
@@ -87,24 +70,26 @@ TEST(UvcFunction, ProcessingUnitControlsAreTheCamerasProperties) {
 }
 
 TEST(UvcFunction, ExposureTimeIsInHundredMicrosecondUnits) {
-    Served s;
+    UvcServed s;
     // log2 seconds -13..-1: 2^-13 s rounds to one unit, 0.5 s is 5000 units.
     EXPECT_EQ(le(s.get(kGetMin, 0x04, ctIndex(), 4)), 1);
     EXPECT_EQ(le(s.get(kGetMax, 0x04, ctIndex(), 4)), 5000);
     EXPECT_EQ(le(s.get(kGetDef, 0x04, ctIndex(), 4)), 156);  // 2^-6 s
-    EXPECT_EQ(s.set(0x02, ctIndex(), {0x01}), 0);             // manual exposure
-    EXPECT_EQ(s.set(0x04, ctIndex(), {0x27, 0, 0, 0}), 0);    // 39 units: 2^-8 s
-    const auto e = s.cam->uvc().property(Sim::SimUvcSet::CameraControl, 4);
+    EXPECT_EQ(s.set(0x02, ctIndex(), {0x01}), 0);            // manual exposure
+    EXPECT_EQ(s.set(0x04, ctIndex(), {0x27, 0, 0, 0}), 0);   // 39 units: 2^-8 s
+    const auto e =
+        s.cam->uvc().property(Sim::SimUvcSet::CameraControl, UvcCameraControl::kExposure);
     EXPECT_EQ(e->value, -8);
     EXPECT_EQ(e->flags, Sim::kSimUvcManual);
     EXPECT_EQ(s.get(kGetCur, 0x02, ctIndex(), 1), std::vector<uint8_t>{0x01});
     EXPECT_EQ(s.set(0x02, ctIndex(), {0x08}), 0);  // aperture priority: automatic
-    EXPECT_EQ(s.cam->uvc().property(Sim::SimUvcSet::CameraControl, 4)->flags,
-              Sim::kSimUvcAuto);
+    EXPECT_EQ(
+        s.cam->uvc().property(Sim::SimUvcSet::CameraControl, UvcCameraControl::kExposure)->flags,
+        Sim::kSimUvcAuto);
 }
 
 TEST(UvcFunction, ProbeCommitAndIsochronousFramesWithPayloadHeaders) {
-    Served s;
+    UvcServed s;
     // Probe 320x240 at 15 fps (frame index 2): the camera fills in size and payload.
     std::vector<uint8_t> probe(34, 0);
     probe[2] = 1;
@@ -164,7 +149,7 @@ TEST(UvcFunction, ProbeCommitAndIsochronousFramesWithPayloadHeaders) {
 TEST(UvcFunction, FramesFollowBrightness) {
     Sim::SimUvcState uvc;
     const auto dark = renderFrame(uvc, 64, 8, 7);
-    ASSERT_TRUE(uvc.set(Sim::SimUvcSet::ProcAmp, 0, 40, Sim::kSimUvcManual));
+    ASSERT_TRUE(uvc.set(Sim::SimUvcSet::ProcAmp, UvcProcAmp::kBrightness, 40, Sim::kSimUvcManual));
     const auto bright = renderFrame(uvc, 64, 8, 8);
     EXPECT_EQ(frameCounterOf(dark.data()), 7u);
     EXPECT_EQ(frameCounterOf(bright.data()), 8u);

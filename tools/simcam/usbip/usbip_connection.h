@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "usbip_device.h"
+#include "usbip/usbip_device.h"
 
 namespace TVR::Usbip {
 
@@ -51,7 +51,7 @@ private:
     std::atomic<bool> m_closed{false};
     std::atomic<bool> m_stopping{false};
     std::atomic<uint64_t> m_submitted{0};
-    std::mutex m_writeMutex;          // replies and the outstanding set
+    std::mutex m_writeMutex;           // replies and the outstanding set
     std::set<uint32_t> m_outstanding;  // seqnums submitted and not yet answered
     std::mutex m_stopMutex;
     bool m_stopped = false;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "usbip_protocol.h"
+#include "usbip/usbip_protocol.h"
 
 namespace TVR::Usbip {
 

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "capture_device.h"
-#include "sim_capture_devices.h"
-#include "sim_driver.h"
+#include "protocol/uvc_property_ids.h"
+#include "sim/sim_driver.h"
+#include "sim/video/sim_capture_devices.h"
+#include "video/capture_device.h"
 
 namespace TVR {
 namespace {
@@ -85,7 +86,7 @@ TEST(SimCaptureDevices, OpensThePropertiesOfItsOwnDevicesOnly) {
     const auto uvc = source.openUvcProperties(video[0]);
     ASSERT_TRUE(uvc);
     ASSERT_NE(uvc->procAmp(), nullptr);
-    EXPECT_TRUE(uvc->procAmp()->get(0));
+    EXPECT_TRUE(uvc->procAmp()->get(UvcProcAmp::kBrightness));
 
     // Its audio device, a V4L2 node at the same location and a gone camera have none.
     EXPECT_EQ(source.openUvcProperties(source.audioCaptureDevices().at(0)), nullptr);

@@ -2,24 +2,24 @@
 
 #include <thread>
 
-#include "sim_capture_devices.h"
-#include "sim_driver.h"
-#include "sim_uvc_properties.h"
+#include "protocol/uvc_property_ids.h"
+#include "sim/sim_driver.h"
+#include "sim/video/sim_capture_devices.h"
+#include "sim/video/sim_uvc_properties.h"
 
 namespace TVR {
 namespace {
 
 constexpr int32_t kBoth = kUvcFlagAuto | kUvcFlagManual;
 
-// Processing amplifier and camera control numbers.
-constexpr int32_t kBrightness = 0;
-constexpr int32_t kHue = 2;
-constexpr int32_t kColorEnable = 6;
-constexpr int32_t kWhiteBalance = 7;
-constexpr int32_t kGain = 9;
-constexpr int32_t kPan = 0;
-constexpr int32_t kExposure = 4;
-constexpr int32_t kFocus = 6;
+using UvcCameraControl::kExposure;
+using UvcCameraControl::kFocus;
+using UvcCameraControl::kPan;
+using UvcProcAmp::kBrightness;
+using UvcProcAmp::kColorEnable;
+using UvcProcAmp::kGain;
+using UvcProcAmp::kHue;
+using UvcProcAmp::kWhiteBalance;
 
 std::unique_ptr<SimUvcProperties> propertiesOf(Sim::SimDriver& driver, const Sim::SimCamera& cam) {
     SimCaptureDevices devices(driver);

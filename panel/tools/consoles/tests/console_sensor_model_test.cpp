@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "consoles/console_sensor_model.h"
-#include "sim_camera.h"
-#include "tests/panel_test_helpers.h"
+#include "shell/tests/panel_test_helpers.h"
+#include "sim/sim_camera.h"
+#include "tools/consoles/console_sensor_model.h"
 
 namespace TVR::PanelTest {
 

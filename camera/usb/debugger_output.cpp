@@ -1,4 +1,4 @@
-#include "debug_out.h"
+#include "debugger_output.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "briscoapp.h"
+#include "brisco_app.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -6,15 +6,15 @@
 #include <QTextStream>
 
 #include "apilog.h"
-#include "brisco_dlg.h"
-#include "brisco_pages.h"
-#include "brisco_startup.h"
-#include "briscostatusbar.h"
-#include "camera_session.h"
-#include "preferences.h"
-#include "preferences_storage.h"
-#include "usb_backend.h"
-#include "user_dialogs.h"
+#include "backend/usb_backend.h"
+#include "session/camera_session.h"
+#include "settings/preferences.h"
+#include "settings/preferences_storage.h"
+#include "shell/brisco_dlg.h"
+#include "shell/brisco_pages.h"
+#include "shell/brisco_startup.h"
+#include "shell/brisco_status_bar.h"
+#include "shell/user_dialogs.h"
 
 namespace TVR {
 namespace {
@@ -48,12 +48,14 @@ int CbriscoApp::run(QApplication& /*app*/) {
         return 0;
     }
 
+    // The program's one API-call log: the window, the session, the camera and every batch record
+    // into it, and it outlives all of them.
+    ApiLog log;
     QtUserDialogs dialogs;
     PreferencesStorage storage;
     storage.migrateGeometry();
     Preferences& preferences = Preferences::instance();
     readPreferencesReporting(storage, preferences, dialogs);
-    ApiLog& log = ApiLog::instance();
     applyStartupPreferences(preferences, log);
 
     std::string error;
@@ -69,21 +71,17 @@ int CbriscoApp::run(QApplication& /*app*/) {
     }
 
     {
-        MainWindowSetup setup{backends,
-                              log,
-                              preferences,
-                              storage,
-                              dialogs,
-                              briscoPageFactory(),
-                              kSessionControlTimeoutMs,
-                              CBriscoStatusBar::kMsPerCharacter,
+        MainWindowSetup setup{backends,          log,
+                              preferences,       storage,
+                              dialogs,           briscoPageFactory(),
+                              kControlTimeoutMs, CBriscoStatusBar::kMsPerCharacter,
                               restartProgram};
         CbriscoDlg window(std::move(setup));
         registerBriscoTools(window);
         window.exec();
     }
     // OK and Cancel both end a normal run.
-    storage.writeAll(preferences, &log);
+    storage.writeAll(preferences, log);
     return 0;
 }
 

@@ -1,4 +1,4 @@
-#include "test_patterns.h"
+#include "tools/test_patterns/test_patterns.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "gui_test_helpers.h"
-#include "test_patterns_model.h"
+#include "tools/test_patterns/test_patterns_model.h"
 
 namespace TVR::GuiTest {
 namespace {

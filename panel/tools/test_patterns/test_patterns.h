@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "dlg_base.h"
+#include "shell/dlg_base.h"
 
 class QButtonGroup;
 class QCheckBox;

@@ -15,7 +15,7 @@
 #include <array>
 #include <optional>
 
-#include "test_patterns_model.h"
+#include "tools/test_patterns/test_patterns_model.h"
 
 namespace TVR {
 namespace {

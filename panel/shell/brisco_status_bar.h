@@ -37,6 +37,8 @@ public:
     void showHelp(const QString& text);
     // Becomes the default text and shows at once.
     void showDefault(const QString& text);
+    // Becomes the default text; a message on show keeps its time.
+    void setDefaultText(const QString& text);
     // A newer release: the download notice becomes the default text after a while; a click
     // then opens `downloadUrl`.
     void notifyUpdate(const QString& downloadUrl);

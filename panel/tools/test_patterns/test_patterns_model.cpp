@@ -3,8 +3,9 @@
 #include <random>
 
 #include "apilog.h"
+#include "protocol/sensor_registers.h"
 #include "sensor/img_sensor.h"
-#include "settings_store.h"
+#include "settings/settings_store.h"
 
 namespace TVR {
 
@@ -20,9 +21,6 @@ constexpr std::array<TestPatternChoice, kTestPatternChoices> kChoices{{
     {1059, 7, 3, 0},
     {1060, 8, 1, 0},
 }};
-
-// Any register of the chip answers while the camera does; the chip ID is there on every chip.
-constexpr uint16_t kRegChipIdHigh = 0x300A;
 
 // The colour-bar preview: white, yellow, cyan, green, magenta, red, blue, black as red, green
 // and blue on/off.
@@ -304,7 +302,8 @@ std::optional<TestPatternSettings> TestPatternsModel::modifyPattern(Change chang
     // still answers tell whether the write arrived.
     const TestPatternSettings now = chip.testPattern(readRequest());
     uint16_t probe = 0;
-    if (!samePattern(now, tp) || !camera().readRegister(kRegChipIdHigh, probe)) {
+    // Any register answers while the camera does; the chip ID is there on every chip.
+    if (!samePattern(now, tp) || !camera().readRegister(SensorReg::kChipIdHigh, probe)) {
         settings().log().appendMessage(true, "The test pattern could not be changed");
         return std::nullopt;
     }

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "panel_test_helpers.h"
-#include "sim_camera.h"
-#include "test_patterns_model.h"
+#include "shell/tests/panel_test_helpers.h"
+#include "sim/sim_camera.h"
+#include "tools/test_patterns/test_patterns_model.h"
 
 namespace TVR::PanelTest {
 

@@ -1,4 +1,4 @@
-#include "briscostatusbar.h"
+#include "brisco_status_bar.h"
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -44,6 +44,11 @@ void CBriscoStatusBar::showHelp(const QString& text) { showTimed(text); }
 void CBriscoStatusBar::showDefault(const QString& text) {
     m_defaultText = text;
     showDefaultNow();
+}
+
+void CBriscoStatusBar::setDefaultText(const QString& text) {
+    m_defaultText = text;
+    if (m_defaultShowing) showDefaultNow();
 }
 
 void CBriscoStatusBar::showDefaultNow() {

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "sensor/img_sensor_chip.h"
-#include "table_value_owner.h"
+#include "settings/table_value_owner.h"
 
 namespace TVR {
 
