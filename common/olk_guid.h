@@ -16,6 +16,7 @@ struct GUID {
     std::array<uint8_t, 8> Data4{};
 
     friend constexpr bool operator==(const GUID&, const GUID&) = default;
+    // NOLINTNEXTLINE(modernize-use-nullptr): clang-tidy 14 misreads the defaulted comparison.
     friend constexpr auto operator<=>(const GUID&, const GUID&) = default;
 };
 

@@ -177,8 +177,8 @@ std::unique_ptr<LibusbHandle> LibusbHandle::open(std::shared_ptr<Context> contex
 }
 
 LibusbHandle::LibusbHandle(std::shared_ptr<Context> context, libusb_device_handle* dev,
-                           const DevicePath& path)
-    : m_context(std::move(context)), m_dev(dev), m_path(path) {}
+                           DevicePath path)
+    : m_context(std::move(context)), m_dev(dev), m_path(std::move(path)) {}
 
 LibusbHandle::~LibusbHandle() { close(); }
 
@@ -335,7 +335,8 @@ IoSubmit LibusbHandle::submit(std::unique_ptr<Transfer> t) {
             m_inFlight.insert(raw);
             rc = libusb_submit_transfer(raw->xfer);
             if (rc == LIBUSB_SUCCESS) {
-                t.release();
+                // m_inFlight owns it until the completion callback.
+                static_cast<void>(t.release());
                 return IoSubmit::Pending;
             }
             m_inFlight.erase(raw);
@@ -367,11 +368,10 @@ IoSubmit LibusbHandle::abortEndpoint(std::span<const uint8_t> in, UsbOverlapped*
     {
         std::lock_guard lock(m_mutex);
         for (Transfer* t : m_inFlight) {
-            if (t->kind != Kind::Control && t->endpoint == *endpoint) {
-                libusb_cancel_transfer(t->xfer);
-            } else if (t->kind == Kind::Control && *endpoint == 0) {
-                libusb_cancel_transfer(t->xfer);
-            }
+            // Endpoint 0 is the control pipe: it aborts the control transfers.
+            const bool onEndpoint =
+                t->kind == Kind::Control ? *endpoint == 0 : t->endpoint == *endpoint;
+            if (onEndpoint) libusb_cancel_transfer(t->xfer);
         }
     }
     // The cancelled transfers complete, with failure, on their own overlappeds.

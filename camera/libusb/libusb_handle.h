@@ -42,8 +42,7 @@ private:
         uint32_t isoPacketBytes = 0;  // isochronous endpoints only
     };
 
-    LibusbHandle(std::shared_ptr<Context> context, libusb_device_handle* dev,
-                 const DevicePath& path);
+    LibusbHandle(std::shared_ptr<Context> context, libusb_device_handle* dev, DevicePath path);
     void mapEndpoints();
 
     IoSubmit submitControl(std::span<uint8_t> in, std::span<uint8_t> out, UsbOverlapped* ov);

@@ -30,20 +30,22 @@ bool number(const std::string& v, int64_t lo, int64_t hi, int64_t& out) {
 
 SimOptionKey numberKey(const char* name, int64_t lo, int64_t hi,
                        std::function<void(int64_t, SimSetup&)> set) {
-    return SimOptionKey{name, fmt::format("{}-{}", lo, hi),
-                        [lo, hi, set](const std::string& v, SimSetup& s, std::string& err) {
-                            int64_t n = 0;
-                            if (!number(v, lo, hi, n)) {
-                                err = fmt::format("expected a whole number {}-{}", lo, hi);
-                                return false;
-                            }
-                            set(n, s);
-                            return true;
-                        }};
+    return SimOptionKey{
+        name, fmt::format("{}-{}", lo, hi),
+        [lo, hi, set = std::move(set)](const std::string& v, SimSetup& s, std::string& err) {
+            int64_t n = 0;
+            if (!number(v, lo, hi, n)) {
+                err = fmt::format("expected a whole number {}-{}", lo, hi);
+                return false;
+            }
+            set(n, s);
+            return true;
+        }};
 }
 
 SimOptionKey textKey(const char* name, std::function<void(const std::string&, SimSetup&)> set) {
-    return SimOptionKey{name, "text", [set](const std::string& v, SimSetup& s, std::string&) {
+    return SimOptionKey{name, "text",
+                        [set = std::move(set)](const std::string& v, SimSetup& s, std::string&) {
                             set(v, s);
                             return true;
                         }};

@@ -83,7 +83,7 @@ struct SimUpgrade::Impl {
     std::optional<uint32_t> flashProgram() const;
     // Called with the lock held: what runs after a reset or power-up, and its product id.
     uint16_t boot(Boot how, uint32_t ramVersion);
-    void leaveAndReturn(Boot how, uint32_t ramVersion, std::shared_ptr<SimUpgrade> self);
+    void leaveAndReturn(Boot how, uint32_t ramVersion, const std::shared_ptr<SimUpgrade>& self);
 };
 
 uint16_t SimUpgrade::Impl::status() const {
@@ -207,7 +207,7 @@ uint16_t SimUpgrade::Impl::boot(Boot how, uint32_t ramVersion) {
 }
 
 void SimUpgrade::Impl::leaveAndReturn(Boot how, uint32_t ramVersion,
-                                      std::shared_ptr<SimUpgrade> self) {
+                                      const std::shared_ptr<SimUpgrade>& self) {
     auto cam = camera.lock();
     if (!cam) return;
     away = true;

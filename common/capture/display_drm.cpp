@@ -73,7 +73,8 @@ std::vector<DisplayCandidate> drmCandidates(const std::string& drmDir) {
         std::string card;
         std::string connector;
         if (!splitConnector(name, &card, &connector)) continue;
-        const std::string base = drmDir + "/" + name + "/";
+        std::string base = drmDir;
+        base.append("/").append(name).append("/");
         const std::string status = readLine(base + "status");
         if (status.empty()) continue;
         DisplayCandidate c;

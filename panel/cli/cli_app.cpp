@@ -1,6 +1,7 @@
 #include "cli_app.h"
 
 #include <charconv>
+#include <cstdlib>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -53,6 +54,10 @@ constexpr const char* kGlobalHelp =
     "                (with =detail, each line's details as well)\n"
     "  --help        this text, or a command's help after the command\n"
     "\n"
+    "Environment:\n"
+    "  TAVRO_CONTROL_TIMEOUT_MS  time-out of each control request to the camera in\n"
+    "                milliseconds (default 50), for slow links such as an emulated machine\n"
+    "\n"
     "Exit codes: 0 success, 1 camera error (including no camera), 2 usage error.\n";
 
 // --log-api: what is printed of the API-call log at exit.
@@ -64,6 +69,7 @@ struct Options {
     bool help = false;
     bool progress = false;
     int device = 0;
+    uint32_t controlTimeoutMs = kControlTimeoutMs;
     std::string server;
     std::string command;
     std::vector<std::string> rest;  // command arguments
@@ -144,7 +150,8 @@ int cmdList(Context& c) {
 int cmdInfo(Context& c) {
     CliSession cli(c.err, c.log, false, c.opts.progress);
     int rc = kExitOk;
-    if (!cli.open(CameraChoice{c.opts.simulate, c.opts.device, c.opts.progress, c.opts.open, c.log},
+    if (!cli.open(CameraChoice{c.opts.simulate, c.opts.device, c.opts.progress, c.opts.open, c.log,
+                               c.opts.controlTimeoutMs},
                   rc, true)) {
         return rc;
     }
@@ -187,11 +194,20 @@ using SettingsRun = int (*)(const std::vector<std::string>&, const CameraChoice&
 
 std::function<int(Context&)> settingsCommand(SettingsRun run) {
     return [run](Context& c) {
-        return run(
-            c.opts.rest,
-            CameraChoice{c.opts.simulate, c.opts.device, c.opts.progress, c.opts.open, c.log},
-            c.out, c.err);
+        return run(c.opts.rest,
+                   CameraChoice{c.opts.simulate, c.opts.device, c.opts.progress, c.opts.open, c.log,
+                                c.opts.controlTimeoutMs},
+                   c.out, c.err);
     };
+}
+
+FirmwareSettings firmwareSettings(Context& c) {
+    return {.simulate = c.opts.simulate,
+            .device = c.opts.device,
+            .server = c.opts.server,
+            .open = c.opts.open,
+            .log = c.log,
+            .controlTimeoutMs = c.opts.controlTimeoutMs};
 }
 
 const std::map<std::string, Command>& commands() {
@@ -217,26 +233,14 @@ const std::map<std::string, Command>& commands() {
          {kSimImageHelp, [](Context& c) { return runSimImage(c.opts.rest, c.out, c.err); }, true}},
         {"releases",
          {kReleasesHelp,
-          [](Context& c) {
-              const FirmwareSettings s{c.opts.simulate, c.opts.device, c.opts.server, c.opts.open,
-                                       c.log};
-              return runReleases(c.opts.rest, s, c.out, c.err);
-          },
+          [](Context& c) { return runReleases(c.opts.rest, firmwareSettings(c), c.out, c.err); },
           true}},
         {"check-update",
          {kCheckUpdateHelp,
-          [](Context& c) {
-              const FirmwareSettings s{c.opts.simulate, c.opts.device, c.opts.server, c.opts.open,
-                                       c.log};
-              return runCheckUpdate(s, c.out, c.err);
-          }}},
+          [](Context& c) { return runCheckUpdate(firmwareSettings(c), c.out, c.err); }}},
         {"upgrade",
          {kUpgradeHelp,
-          [](Context& c) {
-              const FirmwareSettings s{c.opts.simulate, c.opts.device, c.opts.server, c.opts.open,
-                                       c.log};
-              return runUpgrade(c.opts.rest, s, c.out, c.err);
-          },
+          [](Context& c) { return runUpgrade(c.opts.rest, firmwareSettings(c), c.out, c.err); },
           true}},
     };
     return table;
@@ -245,6 +249,23 @@ const std::map<std::string, Command>& commands() {
 bool commandTakesArguments(const std::string& command) {
     const auto it = commands().find(command);
     return it != commands().end() && it->second.takesArguments;
+}
+
+// TAVRO_CONTROL_TIMEOUT_MS, when set: a whole number of milliseconds.
+bool controlTimeoutFromEnvironment(uint32_t& ms, std::ostream& err, int& rc) {
+    const char* text = std::getenv(kControlTimeoutVariable);
+    if (text == nullptr) return true;
+    const std::string_view v(text);
+    uint32_t n = 0;
+    auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+    if (v.empty() || ec != std::errc{} || p != v.data() + v.size() || n < 1 ||
+        n > kMaxControlTimeoutMs) {
+        rc = usageError(err, fmt::format("{} takes a time-out of 1 to {} ms, not '{}'",
+                                         kControlTimeoutVariable, kMaxControlTimeoutMs, v));
+        return false;
+    }
+    ms = n;
+    return true;
 }
 
 // Global options may stand before or after the command.
@@ -323,6 +344,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
            const BackendOpener& open) {
     Options opts;
     int rc = kExitOk;
+    if (!controlTimeoutFromEnvironment(opts.controlTimeoutMs, err, rc)) return rc;
     if (!parse(args, opts, err, rc)) return rc;
     opts.open = open;
     if (opts.command.empty()) {

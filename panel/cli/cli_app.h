@@ -3,6 +3,7 @@
 // brisco-cli: the panel's camera work without a window. runCli() is the whole program over
 // explicit streams so that tests drive it exactly as a user's shell does.
 
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <string>
@@ -16,6 +17,11 @@ namespace TVR::Cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitCamera = 1;  // camera error, including no camera
 inline constexpr int kExitUsage = 2;
+
+// Overrides the control requests' time-out (kControlTimeoutMs) for the run; a value that is not
+// 1 to kMaxControlTimeoutMs is a usage error.
+inline constexpr const char* kControlTimeoutVariable = "TAVRO_CONTROL_TIMEOUT_MS";
+inline constexpr uint32_t kMaxControlTimeoutMs = 3600000;
 
 // Opens the backends of a run. Empty: openBackends(); tests pass one that keeps the simulated
 // cameras in reach, so they can look at a camera after the command.

@@ -56,7 +56,9 @@ bool CliSession::open(const CameraChoice& choice, int& rc, bool muteAllowed) {
         rc = cliFailure(m_err, error);
         return false;
     }
-    m_session = std::make_unique<CameraSession>(std::move(backends), m_log, m_prompter);
+    CameraSession::Options options;
+    options.controlTimeoutMs = choice.controlTimeoutMs;
+    m_session = std::make_unique<CameraSession>(std::move(backends), m_log, m_prompter, options);
     const SessionResult opened = m_session->selectDevice(static_cast<uint8_t>(choice.device));
     if (!opened) {
         rc = cliFailure(m_err, opened.message);

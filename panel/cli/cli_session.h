@@ -25,6 +25,7 @@ struct CameraChoice {
     bool progress = false;  // show the progress line of long batches
     BackendOpener open;
     ApiLog& log;
+    uint32_t controlTimeoutMs = kControlTimeoutMs;
 };
 
 // The panel's questions answered by the command line: Yes only when the user said so.
@@ -57,9 +58,9 @@ public:
 
     // Runs one long step as the panel does, on a worker behind the progress line; its result.
     template <typename Result>
-    Result runBatch(std::string name, std::function<Result()> step) {
+    Result runBatch(const std::string& name, const std::function<Result()>& step) {
         Result result{};
-        runBatchStep(std::move(name), [&] { result = step(); });
+        runBatchStep(name, [&] { result = step(); });
         return result;
     }
 

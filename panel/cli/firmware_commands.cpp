@@ -97,9 +97,9 @@ struct Camera {
 
 bool openCamera(const FirmwareSettings& settings, Camera& cam, std::ostream& /*err*/, int& rc) {
     // A camera in its boot loader answers no version request and is still upgraded.
-    if (!cam.cli.open(
-            CameraChoice{settings.simulate, settings.device, false, settings.open, settings.log},
-            rc, true)) {
+    if (!cam.cli.open(CameraChoice{settings.simulate, settings.device, false, settings.open,
+                                   settings.log, settings.controlTimeoutMs},
+                      rc, true)) {
         return false;
     }
     cam.fx3 = &cam.cli.session().camera();

@@ -4,12 +4,14 @@
 // FX3 or FPGA, the control-panel installer check, and the firmware upgrade from a file or a
 // release.
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/cli_app.h"
+#include "fx3.h"
 
 namespace TVR {
 class ApiLog;
@@ -23,6 +25,7 @@ struct FirmwareSettings {
     std::string server;  // --server; empty: TAVRO_DOWNLOAD_SERVER or the built-in address
     BackendOpener open;
     ApiLog& log;  // the run's log: the camera, the upgrade and the installer check record here
+    uint32_t controlTimeoutMs = kControlTimeoutMs;
 };
 
 extern const char* const kReleasesHelp;

@@ -75,7 +75,7 @@ SettingsStore::Values parseQcfText(std::string_view text) {
 
 SettingsResult readQcfBytes(const std::string& path, std::string& bytes) {
     bytes.clear();
-    const SettingsResult cannotOpen{false, fmt::format("Can't open the file [{}]", path)};
+    SettingsResult cannotOpen{false, fmt::format("Can't open the file [{}]", path)};
     std::error_code ec;
     // Only a regular file: a named pipe or a device would block or never end.
     if (path.empty() || !fs::is_regular_file(path, ec)) return cannotOpen;

@@ -32,6 +32,7 @@
 #include "shell/preferences_dlg.h"
 #include "shell/presets_dlg.h"
 #include "shell/qt_prompter.h"
+#include "shell/qt_text.h"
 #include "shell/splash.h"
 #include "shell/user_dialogs.h"
 
@@ -52,10 +53,6 @@ constexpr const char* kRestartTitle = "Restart to apply changes";
 constexpr const char* kRestartText =
     "The app will now restart to apply the changes.\nPress Cancel if you'd like to restart "
     "later.";
-
-QString toQ(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 bool isPreset(int id) { return id >= MenuId::kPresetFirst && id <= MenuId::kPresetLast; }
 

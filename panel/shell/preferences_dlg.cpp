@@ -15,14 +15,11 @@
 
 #include "settings/preferences.h"
 #include "settings/preferences_storage.h"
+#include "shell/qt_text.h"
 #include "shell/user_dialogs.h"
 
 namespace TVR {
 namespace {
-
-QString toQ(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 template <typename W>
 W* named(W* widget, int id) {

@@ -1,16 +1,11 @@
 #include "qt_prompter.h"
 
 #include "shell/brisco_status_bar.h"
+#include "shell/qt_text.h"
 #include "shell/user_dialogs.h"
 
 namespace TVR {
-namespace {
-
-QString toQ(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
+namespace {}  // namespace
 
 QtPrompter::QtPrompter(UserDialogs& dialogs, QWidget* parent, CBriscoStatusBar* statusBar)
     : m_dialogs(dialogs), m_parent(parent), m_statusBar(statusBar) {}

@@ -17,16 +17,13 @@
 #include "settings/camera_transfer.h"
 #include "settings/preferences.h"
 #include "settings/settings_store.h"
+#include "shell/qt_text.h"
 #include "shell/splash.h"
 #include "shell/tab_basic_model.h"
 
 namespace TVR {
 
 namespace {
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // An "Upgrade available" notice: a blue, underlined line of text that reacts to a click.
 class NoticeLabel : public QLabel {
@@ -164,7 +161,7 @@ void CTabBasic::setupDeviceList() {
     m_box->setCurrentIndex(result.selection ? static_cast<int>(*result.selection) : -1);
     m_filling = false;
 
-    if (!result.lostWarning.empty()) warn(qs(kWarningTitle), qs(result.lostWarning));
+    if (!result.lostWarning.empty()) warn(toQ(kWarningTitle), toQ(result.lostWarning));
     if (result.selectionChanged) {
         m_basic.showNotDetected();
         showTexts(true);
@@ -261,7 +258,7 @@ void CTabBasic::registerDeviceChanges() {
         QMetaObject::invokeMethod(this, &CTabBasic::deviceChange, Qt::QueuedConnection);
     });
     if (m_token < 0) {
-        warn(qs(kWarningTitle), qs(kRegistrationFailedText));
+        warn(toQ(kWarningTitle), toQ(kRegistrationFailedText));
         m_list.setTracking(false);
     }
 }

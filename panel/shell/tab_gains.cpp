@@ -28,7 +28,7 @@ namespace {
 
 using M = TabGainsModel;
 
-constexpr const char* kTitle = "Sensor";
+constexpr const char* kSensorTitle = "Sensor";
 constexpr const char* kWbCheckText = "Red\n\nGreen\n\nBlue";
 
 // Each spin sets its buddy's number.
@@ -151,7 +151,7 @@ QLabel* label(const char* text) { return new QLabel(QString::fromUtf8(text)); }
 CTabGains::CTabGains(TabGainsModel& model, const Preferences& preferences,
                      const PreferencesStorage* geometry, QWidget* parent)
     : CDlgBaseTab(model, geometry, parent), m_model(model), m_preferences(preferences) {
-    setWindowTitle(QString::fromUtf8(kTitle));
+    setWindowTitle(QString::fromUtf8(kSensorTitle));
     buildControls();
     connectControls();
     initDialog();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 
 #include "apilog.h"
 #include "protocol/fx3_channels.h"
@@ -108,6 +109,7 @@ void TabGainsModel::readState() {
 
 std::vector<ControlRange> TabGainsModel::ranges() {
     std::vector<ControlRange> out;
+    out.reserve(std::size(kMaximumRanges));
     IImgSensorChip& chip = camera().chip();
     for (const MaximumRange& r : kMaximumRanges) {
         out.push_back({r.controlId, 0, std::max(0, chip.maxValue(r.value))});

@@ -21,7 +21,7 @@ namespace {
 
 using L = TabLedModel;
 
-constexpr const char* kTitle = "Peripherals";
+constexpr const char* kPeripheralsTitle = "Peripherals";
 
 struct LevelRow {
     const char* label;
@@ -65,7 +65,7 @@ std::optional<int> levelOf(const QString& typed) {
 
 CTabLED::CTabLED(TabLedModel& model, const PreferencesStorage* geometry, QWidget* parent)
     : CDlgBaseTab(model, geometry, parent), m_model(model) {
-    setWindowTitle(QString::fromUtf8(kTitle));
+    setWindowTitle(QString::fromUtf8(kPeripheralsTitle));
     auto* top = new QVBoxLayout(this);
     auto* ledBox = new QGroupBox(QStringLiteral("LED"));
     auto* grid = new QGridLayout(ledBox);

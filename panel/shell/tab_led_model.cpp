@@ -1,5 +1,7 @@
 #include "tab_led_model.h"
 
+#include <iterator>
+
 #include "protocol/fx3_channels.h"
 #include "sensor/img_sensor.h"
 #include "settings/settings_store.h"
@@ -20,6 +22,7 @@ void TabLedModel::finishInitialisation() { setUpdateCounter(0); }
 
 std::vector<ControlRange> TabLedModel::ranges() {
     std::vector<ControlRange> out;
+    out.reserve(std::size(kSliderPairs) + std::size(kSpinPairs));
     for (const SliderPair& pair : kSliderPairs) {
         out.push_back({pair.sliderId, kLevelMinimum, kLevelMaximum});
     }

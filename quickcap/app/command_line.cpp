@@ -42,9 +42,10 @@ std::optional<CommandLine> parseCommandLine(int argc, char** argv, std::string* 
             cl.synchronized = true;
         } else if (arg == "--mode" && value(&v) && !v.empty()) {
             cl.mode = std::string(v);
-        } else if (arg == "--seconds" && value(&v) && number(v, 1, 86400, &cl.seconds)) {
-        } else if (arg == "--replay-fps" && value(&v) && number(v, 1, 10000, &cl.replayFps)) {
-        } else if (arg == "--threads" && value(&v) && number(v, 1, 64, &cl.threads)) {
+        } else if ((arg == "--seconds" && value(&v) && number(v, 1, 86400, &cl.seconds)) ||
+                   (arg == "--replay-fps" && value(&v) && number(v, 1, 10000, &cl.replayFps)) ||
+                   (arg == "--threads" && value(&v) && number(v, 1, 64, &cl.threads))) {
+            // number() stored the value.
         } else if (arg == "--memory" && value(&v) && number(v, 0, 16, &n)) {
             cl.memory = static_cast<int>(n);
         } else {

@@ -52,7 +52,8 @@ private:
     Sim::SimUvcSet m_set;
 };
 
-SimUvcProperties::SimUvcProperties(Sim::SimDriver& driver, std::shared_ptr<Sim::SimCamera> camera)
+SimUvcProperties::SimUvcProperties(Sim::SimDriver& driver,
+                                   const std::shared_ptr<Sim::SimCamera>& camera)
     : m_cameraControl(std::make_unique<Set>(driver, camera, Sim::SimUvcSet::CameraControl)),
       m_procAmp(std::make_unique<Set>(driver, camera, Sim::SimUvcSet::ProcAmp)) {}
 

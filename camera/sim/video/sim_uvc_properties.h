@@ -19,7 +19,7 @@ namespace TVR {
 class SimUvcProperties : public UvcPropertySource {
 public:
     // The driver must outlive this source.
-    SimUvcProperties(Sim::SimDriver& driver, std::shared_ptr<Sim::SimCamera> camera);
+    SimUvcProperties(Sim::SimDriver& driver, const std::shared_ptr<Sim::SimCamera>& camera);
     ~SimUvcProperties() override;
     SimUvcProperties(const SimUvcProperties&) = delete;
     SimUvcProperties& operator=(const SimUvcProperties&) = delete;

@@ -4,6 +4,8 @@
 #include <sstream>
 #include <string_view>
 
+#include <fmt/format.h>
+
 #include "cli/cli_app.h"
 #include "cli_test_helpers.h"
 
@@ -134,6 +136,54 @@ TEST(CliInfo, CameraThatStopsAnsweringIsACameraError) {
         EXPECT_EQ(r.err, "brisco-cli: the camera does not answer its firmware version request\n")
             << sim;
     }
+}
+
+// TAVRO_CONTROL_TIMEOUT_MS for one scope.
+class ControlTimeoutVariable {
+public:
+    explicit ControlTimeoutVariable(const char* value) {
+        setenv(kControlTimeoutVariable, value, 1);
+    }
+    ~ControlTimeoutVariable() { unsetenv(kControlTimeoutVariable); }
+    ControlTimeoutVariable(const ControlTimeoutVariable&) = delete;
+    ControlTimeoutVariable& operator=(const ControlTimeoutVariable&) = delete;
+};
+
+TEST(CliControlTimeout, TheVariableLetsASlowCameraAnswer) {
+    // 80 ms a transfer: longer than the 50 ms a control request gets by default.
+    const char* slow = "latency_us=80000";
+    CliRun r = runCliWith({"--simulate", "info"}, slow);
+    EXPECT_EQ(r.rc, kExitCamera) << r.out;
+    EXPECT_NE(r.out.find("FX3 firmware:   UNKNOWN\n"), std::string::npos) << r.out;
+
+    {
+        const ControlTimeoutVariable longer("1000");
+        r = runCliWith({"--simulate", "info"}, slow);
+        EXPECT_EQ(r.rc, kExitOk) << r.err;
+        EXPECT_NE(r.out.find("FX3 firmware:   1.1.4.5.105\n"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("Sensor:         OV9750"), std::string::npos) << r.out;
+    }
+    {
+        // A time-out shorter than the camera's delay fails as the default does.
+        const ControlTimeoutVariable shorter("20");
+        r = runCliWith({"--simulate", "get", "OV_EXPOSURE"}, "latency_us=40000");
+        EXPECT_EQ(r.rc, kExitCamera) << r.out;
+    }
+}
+
+TEST(CliControlTimeout, AnythingButAPositiveNumberIsRefusedBeforeTheCommandRuns) {
+    for (const char* bad :
+         {"", "0", "-5", "abc", "12ms", " 100", "1.5", "3600001", "99999999999"}) {
+        const ControlTimeoutVariable variable(bad);
+        const CliRun r = runCliWith({"--simulate", "list"});
+        EXPECT_EQ(r.rc, kExitUsage) << "'" << bad << "'";
+        EXPECT_EQ(r.out, "") << bad;
+        EXPECT_EQ(r.err, fmt::format("brisco-cli: TAVRO_CONTROL_TIMEOUT_MS takes a time-out of 1 "
+                                     "to 3600000 ms, not '{}'\nTry 'brisco-cli --help'.\n",
+                                     bad));
+    }
+    const ControlTimeoutVariable largest("3600000");
+    EXPECT_EQ(runCliWith({"--simulate", "list"}).rc, kExitOk);
 }
 
 }  // namespace

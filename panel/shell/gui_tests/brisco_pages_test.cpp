@@ -114,12 +114,6 @@ TEST(BriscoPages, TheProgramsPagesShowTheCameraAndPushWhatIsTyped) {
     }
 }
 
-// Lets the event loop run (queued device changes, the re-check timer) until `done` holds.
-bool waitUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 300 && !done(); ++i) QTest::qWait(10);
-    return done();
-}
-
 TEST(BriscoPages, TheDevicePageAndStatusBarFollowTheSelectedCameraLeavingAndComingBack) {
     // Slow enough status texts that the test sees each one.
     Panel p(true, 20);

@@ -3,8 +3,10 @@
 // What the GUI tests share: a simulated camera opened on an ImgSensor with its settings store,
 // a preferences file in a temporary folder, and widget lookup by control id.
 
+#include <QAbstractButton>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -32,5 +34,12 @@ template <typename W>
 W* control(QWidget& window, int controlId) {
     return window.findChild<W*>(QStringLiteral("c%1").arg(controlId));
 }
+
+// Clicks a check box on its indicator, where a user would.
+void clickBox(QAbstractButton* box);
+
+// Lets the event loop run (queued plug events, timers) until `done` holds or three seconds
+// passed.
+bool waitUntil(const std::function<bool()>& done);
 
 }  // namespace TVR::GuiTest

@@ -54,12 +54,6 @@ bool contains(const std::vector<std::string>& lines, const std::string& text) {
     return std::find(lines.begin(), lines.end(), text) != lines.end();
 }
 
-// Lets the event loop run (queued plug events, the re-check timer) until `done` holds.
-bool waitUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 200 && !done(); ++i) QTest::qWait(10);
-    return done();
-}
-
 struct PageRig {
     explicit PageRig(const std::string& simOptions, bool tracking = false,
                      const std::function<void(CameraRig&)>& before = {})

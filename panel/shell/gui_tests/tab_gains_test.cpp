@@ -31,11 +31,6 @@ constexpr uint16_t kGainHigh = 0x350A;
 constexpr uint16_t kGainLow = 0x350B;
 constexpr uint16_t kBinning = 0x3663;  // OV10823
 
-// Clicks a check box on its indicator, where a user would.
-void clickBox(QAbstractButton* box) {
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-}
-
 size_t writesTo(const Sim::SimCamera& camera) {
     const auto requests = camera.requests();
     return static_cast<size_t>(std::count_if(requests.begin(), requests.end(), [](const auto& r) {

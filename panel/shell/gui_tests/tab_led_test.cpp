@@ -20,11 +20,6 @@ namespace {
 using L = TabLedModel;
 constexpr uint8_t kFanMask = 1u << FpgaReg::kControlChannel1Bit;
 
-// Clicks a check box on its indicator, where a user would.
-void clickBox(QAbstractButton* box) {
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-}
-
 size_t ledWritesTo(const Sim::SimCamera& camera) {
     const auto requests = camera.requests();
     return static_cast<size_t>(std::count_if(requests.begin(), requests.end(), [](const auto& r) {

@@ -24,17 +24,6 @@ using UvcProcAmp::kBrightness;
 using UvcProcAmp::kContrast;
 using UvcProcAmp::kWhiteBalance;
 
-// The camera's capture node as the sysfs listing gives it, once uvcvideo has registered it.
-std::optional<CaptureDevice> cameraNode(const std::string& location) {
-    std::optional<CaptureDevice> found;
-    waitFor([&] {
-        SysfsCaptureDevices sysfs;
-        found = findCaptureDevice(sysfs, location);
-        return found.has_value();
-    });
-    return found;
-}
-
 std::optional<CaptureDevice> vividNode() {
     for (const auto& d : listV4l2CaptureDevices({})) {
         if (d.name.find("vivid") != std::string::npos) return d;
@@ -46,7 +35,7 @@ TEST(CaptureSideOnSysfs, UvcNodeSitsAtTheCamerasLocationAndVividIsSoftware) {
     KernelCamera k;
     ASSERT_TRUE(k.attached()) << k.error;
     const std::string location = kernelLocationOf(0x04B4, 0x00F1);
-    const auto node = cameraNode(location);
+    const auto node = captureNodeAt(location);
     ASSERT_TRUE(node) << "no capture node at " << location;
     EXPECT_EQ(node->name, "Brisco USB3 camera");
     EXPECT_FALSE(node->softwareDevice);
@@ -65,7 +54,7 @@ TEST(CaptureSideOnSysfs, UvcNodeSitsAtTheCamerasLocationAndVividIsSoftware) {
 TEST(UvcPropertiesOverV4l2, UvcvideoControlsAreTheSimulatedCamerasProperties) {
     KernelCamera k;
     ASSERT_TRUE(k.attached()) << k.error;
-    const auto node = cameraNode(kernelLocationOf(0x04B4, 0x00F1));
+    const auto node = captureNodeAt(kernelLocationOf(0x04B4, 0x00F1));
     ASSERT_TRUE(node);
     V4l2UvcProperties props(node->symbolicLink);
     ASSERT_TRUE(props.isOpen());
@@ -222,7 +211,7 @@ private:
 TEST(OlmekV4l2Backend, StreamsTheSimulatedCameraThroughUvcvideo) {
     KernelCamera k;
     ASSERT_TRUE(k.attached()) << k.error;
-    const auto node = cameraNode(kernelLocationOf(0x04B4, 0x00F1));
+    const auto node = captureNodeAt(kernelLocationOf(0x04B4, 0x00F1));
     ASSERT_TRUE(node);
     std::shared_ptr<OLK::Activate> dev;
     // The node is listed in sysfs a moment before it opens.

@@ -13,6 +13,7 @@
 
 #include "sim/sim_upgrade.h"
 #include "simcam_cameras.h"
+#include "video/sysfs_capture_devices.h"
 
 namespace TVR::KernelTests {
 
@@ -49,6 +50,16 @@ std::string kernelLocationOf(uint16_t vendorId, uint16_t productId) {
         }
     }
     ::closedir(d);
+    return found;
+}
+
+std::optional<CaptureDevice> captureNodeAt(const std::string& location) {
+    std::optional<CaptureDevice> found;
+    waitFor([&] {
+        SysfsCaptureDevices sysfs;
+        found = findCaptureDevice(sysfs, location);
+        return found.has_value();
+    });
     return found;
 }
 

@@ -6,14 +6,20 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "sim/sim_driver.h"
 #include "sim/sim_firmware.h"
 #include "simcam_host.h"
+#include "video/capture_device.h"
 
 namespace TVR::KernelTests {
+
+// The control time-out of the programs under test where a test is not about time-outs: under
+// software emulation a round trip now and then takes longer than the product's 50 ms.
+inline constexpr uint32_t kEmulatedControlTimeoutMs = 2000;
 
 // Polls `done` until it holds or `limit` passes: the kernel enumerates on its own threads.
 bool waitFor(const std::function<bool()>& done,
@@ -23,6 +29,9 @@ bool waitFor(const std::function<bool()>& done,
 std::string readSysfs(const std::string& path);
 // The kernel's name ("3-1") of the USB device with these ids; empty when none is present.
 std::string kernelLocationOf(uint16_t vendorId, uint16_t productId);
+// The capture node at a USB location as the sysfs listing gives it, once uvcvideo registered
+// it; empty when none appears in time.
+std::optional<CaptureDevice> captureNodeAt(const std::string& location);
 
 struct ProgramRun {
     int exitCode = -1;

@@ -98,7 +98,7 @@ TEST(LibusbOverVhci, OldFirmwareReachesTheSensorThroughEndpoint4) {
     Libusb::LibusbDriver usb;
     ASSERT_FALSE(waitForPath(usb).empty());
     ApiLog log;
-    ImgSensor sensor(usb, log, false, 1000);
+    ImgSensor sensor(usb, log, false, kEmulatedControlTimeoutMs);
     ASSERT_TRUE(sensor.selectDevice(0));
     EXPECT_FALSE(sensor.bridge()) << "build 45 has no sensor bridge request";
     EXPECT_EQ(sensor.chipName(), "OV9750");

@@ -97,7 +97,7 @@ void UsbipConnection::readLoop() {
             s.data.clear();
             return s;
         }();
-        m_device->submit(std::move(urb), [this, header2](SubmitReply reply) {
+        m_device->submit(std::move(urb), [this, header2](const SubmitReply& reply) {
             complete(header2, reply);
         });
     }

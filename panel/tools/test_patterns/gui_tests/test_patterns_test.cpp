@@ -25,11 +25,6 @@ constexpr int kRolling = 1013;
 constexpr int kFixedSeed = 1061;
 constexpr int kSeedBox = 1063;
 
-// Clicks a check box on its indicator, where a user would.
-void clickBox(QAbstractButton* box) {
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-}
-
 size_t patternWritesTo(const Sim::SimCamera& camera) {
     const auto requests = camera.requests();
     return static_cast<size_t>(std::count_if(requests.begin(), requests.end(), [](const auto& r) {
