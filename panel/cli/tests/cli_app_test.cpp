@@ -138,17 +138,6 @@ TEST(CliInfo, CameraThatStopsAnsweringIsACameraError) {
     }
 }
 
-// TAVRO_CONTROL_TIMEOUT_MS for one scope.
-class ControlTimeoutVariable {
-public:
-    explicit ControlTimeoutVariable(const char* value) {
-        setenv(kControlTimeoutVariable, value, 1);
-    }
-    ~ControlTimeoutVariable() { unsetenv(kControlTimeoutVariable); }
-    ControlTimeoutVariable(const ControlTimeoutVariable&) = delete;
-    ControlTimeoutVariable& operator=(const ControlTimeoutVariable&) = delete;
-};
-
 TEST(CliControlTimeout, TheVariableLetsASlowCameraAnswer) {
     // 80 ms a transfer: longer than the 50 ms a control request gets by default.
     const char* slow = "latency_us=80000";

@@ -46,6 +46,12 @@ CliRun runCliKeeping(const std::vector<std::string>& args, const std::string& si
     return r;
 }
 
+ControlTimeoutVariable::ControlTimeoutVariable(const char* value) {
+    setenv(kControlTimeoutVariable, value, 1);
+}
+
+ControlTimeoutVariable::~ControlTimeoutVariable() { unsetenv(kControlTimeoutVariable); }
+
 std::vector<std::string> outputLines(const std::string& text) {
     std::vector<std::string> lines;
     size_t at = 0;

@@ -19,6 +19,15 @@ struct CliRun {
 // The download server defaults to a closed local port, so no test reaches a real server.
 CliRun runCliWith(const std::vector<std::string>& args, const char* sim = "cameras=1");
 
+// TAVRO_CONTROL_TIMEOUT_MS for one scope.
+class ControlTimeoutVariable {
+public:
+    explicit ControlTimeoutVariable(const char* value);
+    ~ControlTimeoutVariable();
+    ControlTimeoutVariable(const ControlTimeoutVariable&) = delete;
+    ControlTimeoutVariable& operator=(const ControlTimeoutVariable&) = delete;
+};
+
 // The lines of a program's output, without their line ends; a last line without one counts.
 std::vector<std::string> outputLines(const std::string& text);
 size_t lineCount(const std::string& text);

@@ -182,7 +182,9 @@ TEST(CliSettings, GetAndSetReachTheUvcPropertiesOfTheCaptureSide) {
 
 TEST(CliSettings, ALongBatchDrawsOneProgressLineOnlyWhenAskedOffATerminal) {
     // Reading every value takes some 30 requests; at 25 ms each it outlasts the 400 ms delay.
+    // The time-out is the point of other tests: here a loaded machine must not reach it.
     const char* slow = "cameras=1;latency_us=25000";
+    const ControlTimeoutVariable patient("2000");
     const CliRun drawn = runCliWith({"--simulate", "--progress", "read"}, slow);
     ASSERT_EQ(drawn.rc, kExitOk) << drawn.err;
     EXPECT_NE(drawn.err.find("\r\x1b[KReading all values from the camera"), std::string::npos)
