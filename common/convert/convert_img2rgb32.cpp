@@ -85,6 +85,8 @@ size_t ConvertImg2RGB32::workerThreads() const {
 }
 
 void ConvertImg2RGB32::startWorkersLocked(uint32_t n) {
+    // A frame splits into about one band per worker; an odd height may add one or two.
+    m_pending.reserve(n + 2);
     while (m_workers.size() < n) {
         try {
             m_workers.emplace_back([this] { workerLoop(); });
@@ -98,19 +100,6 @@ void ConvertImg2RGB32::startWorkersLocked(uint32_t n) {
 uint32_t ConvertImg2RGB32::rowsPerBand(uint32_t height, uint32_t n) {
     n = std::max<uint32_t>(n, 1);
     return ((height / n) + 1) & ~1u;
-}
-
-void ConvertImg2RGB32::splitBands(const WorkSlot& frame, uint32_t n, std::deque<WorkSlot>& out) {
-    uint32_t rows = rowsPerBand(frame.height, n);
-    if (rows == 0) {
-        rows = frame.height;
-    }
-    for (uint32_t first = 0; first < frame.height; first += rows) {
-        WorkSlot band = frame;
-        band.firstRow = first;
-        band.rowCount = std::min(rows, frame.height - first);
-        out.push_back(band);
-    }
 }
 
 void ConvertImg2RGB32::operator()(uint8_t* dst, int32_t dstStride, const uint8_t* src,

@@ -1,16 +1,17 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "olk_export.h"
 #include "olk_guid.h"
+#include "pool/ring_queue.h"
 #include "timing/perf_counter.h"
 
 namespace TVR {
@@ -52,8 +53,20 @@ public:
 
     // Rows per band for a frame of height rows and n workers; 0 means one band of all rows.
     static uint32_t rowsPerBand(uint32_t height, uint32_t n);
-    // Appends frame's bands for n workers to out.
-    static void splitBands(const WorkSlot& frame, uint32_t n, std::deque<WorkSlot>& out);
+    // Appends frame's bands for n workers to out (any queue with push_back).
+    template <typename Bands>
+    static void splitBands(const WorkSlot& frame, uint32_t n, Bands& out) {
+        uint32_t rows = rowsPerBand(frame.height, n);
+        if (rows == 0) {
+            rows = frame.height;
+        }
+        for (uint32_t first = 0; first < frame.height; first += rows) {
+            WorkSlot band = frame;
+            band.firstRow = first;
+            band.rowCount = std::min(rows, frame.height - first);
+            out.push_back(band);
+        }
+    }
 
     const OLK::PerfCounter& perfCounter() const { return m_perf; }
 
@@ -84,7 +97,8 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_cv;
     std::atomic<uint32_t> m_busy{0};
-    std::deque<WorkSlot> m_pending;
+    // Keeps its array from frame to frame, so converting allocates nothing.
+    OLK::RingQueue<WorkSlot> m_pending;
     std::vector<std::thread> m_workers;
 };
 

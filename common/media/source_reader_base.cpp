@@ -1,17 +1,19 @@
 #include "media/source_reader_base.h"
 
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 
 #include "media/mf_result.h"
+#include "pool/ring_queue.h"
 
 namespace OLK {
 
 struct SourceReaderBase::PumpState {
+    // Readers ask for one frame at a time: a few places are plenty, so reads never allocate.
+    PumpState() { requests.reserve(4); }
     std::mutex lock;
     std::condition_variable wake;
-    std::deque<uint32_t> requests;
+    RingQueue<uint32_t> requests;
     bool stop = false;
 };
 

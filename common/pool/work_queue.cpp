@@ -17,6 +17,8 @@ void WorkQueue::assignMemoryPool(FastMem* pool) {
     while (!m_queue.empty()) {
         recycleLocked(takeFirstLocked());
     }
+    // Each queued slot is a distinct block of the pool: this is the most the queue can hold.
+    if (pool != nullptr) m_queue.reserve(pool->countTotalBlocks());
     m_pool.store(pool, std::memory_order_release);
 }
 

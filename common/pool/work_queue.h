@@ -4,10 +4,10 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 
 #include "olk_export.h"
+#include "pool/ring_queue.h"
 #include "pool/work_slot.h"
 
 namespace OLK {
@@ -16,7 +16,8 @@ class FastMem;
 
 // First-in first-out hand-over of pool slots from producer threads to consumer threads.
 // Slots added while the queue is not open go straight back to the pool. Lock order: the
-// queue's lock, then the pool's.
+// queue's lock, then the pool's. The queue has room for every block of its pool, so handing
+// frames over never allocates.
 class OLK_EXPORT WorkQueue {
 public:
     enum State : int32_t { kIdle = 0, kOpen = 1, kStopped = 2 };
@@ -26,7 +27,7 @@ public:
     WorkQueue(const WorkQueue&) = delete;
     WorkQueue& operator=(const WorkQueue&) = delete;
 
-    // Flushes, then takes the pool (not owned).
+    // Flushes, then takes the pool (not owned) and makes room for all of its blocks.
     void assignMemoryPool(FastMem* pool);
     FastMem* memoryPool() const { return m_pool.load(std::memory_order_acquire); }
 
@@ -54,7 +55,7 @@ private:
     WorkSlot* takeFirstLocked();
     void recycleLocked(WorkSlot* slot);
 
-    std::deque<WorkSlot*> m_queue;
+    RingQueue<WorkSlot*> m_queue;
     std::atomic<FastMem*> m_pool{nullptr};
     std::atomic<int32_t> m_state{kIdle};
     std::condition_variable m_wake;

@@ -84,6 +84,7 @@ int runBench(const CommandLine& options, std::ostream& out, std::ostream& err,
     fmt::print(out, "capture rate {:.1f} fps\n", static_cast<double>(c.received) / elapsed);
     fmt::print(out, "shown rate {:.1f} fps\n", static_cast<double>(c.shown) / elapsed);
     fmt::print(out, "replay rate {:.1f} fps\n", static_cast<double>(c.replayed) / elapsed);
+    fmt::print(out, "converted {} real-time, {} replay\n", realTime.rendered(), replay.rendered());
     for (const CounterSnapshot& line : stats) {
         fmt::print(out, "{}\n", statisticsLine(line.description, line.averageUs));
     }

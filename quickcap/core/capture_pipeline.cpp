@@ -200,9 +200,10 @@ CapturePipeline::StartResult CapturePipeline::start() {
     if (m_synchronized) {
         flushBoth();
         ensureThreadFinished(&m_syncThread, 0, 70);
-        m_syncThread = new ThreadHandle([this, activate, stream, mediaType](std::stop_token stop) {
-            return syncCaptureLoop(stop, activate, stream, mediaType);
-        });
+        m_syncThread =
+            new ThreadHandle([this, activate, stream, mediaType](const std::stop_token& stop) {
+                return syncCaptureLoop(stop, activate, stream, mediaType);
+            });
     } else if (failed(
                    m_reader->SetDevice(activate.get(), stream, mediaType.get(), &m_captureQueue))) {
         return StartResult::kCaptureFailed;
@@ -211,8 +212,10 @@ CapturePipeline::StartResult CapturePipeline::start() {
     return StartResult::kStarted;
 }
 
-uint32_t CapturePipeline::syncCaptureLoop(std::stop_token stop, std::shared_ptr<Activate> activate,
-                                          uint32_t stream, std::shared_ptr<Attributes> mediaType) {
+uint32_t CapturePipeline::syncCaptureLoop(const std::stop_token& stop,
+                                          const std::shared_ptr<Activate>& activate,
+                                          uint32_t stream,
+                                          const std::shared_ptr<Attributes>& mediaType) {
     if (failed(m_sync->SetDevice(activate.get(), stream, mediaType.get()))) return 0;
     m_captureQueue.start();
     while (m_captureQueue.open() && !stop.stop_requested()) {
@@ -279,18 +282,15 @@ CounterSnapshot CapturePipeline::syncReadTime() const {
     return {m_syncRead.descr(), m_syncRead.avg()};
 }
 
-std::vector<CounterSnapshot> CapturePipeline::statistics() const {
-    std::vector<CounterSnapshot> lines;
-    lines.push_back(syncReadTime());
-    lines.push_back(m_rtRenderer ? m_rtRenderer->conversionCounter()
-                                 : CounterSnapshot{"convert to RGBA32", 0});
-    lines.push_back(m_realTime.totalTime());
-    lines.push_back(m_realTime.renderTime());
-    lines.push_back(m_replayRenderer ? m_replayRenderer->conversionCounter()
-                                     : CounterSnapshot{"convert to RGBA32", 0});
-    lines.push_back(m_replay.totalTime());
-    lines.push_back(m_replay.renderTime());
-    return lines;
+std::array<CounterSnapshot, 7> CapturePipeline::statistics() const {
+    const CounterSnapshot noConverter{"convert to RGBA32", 0};
+    return {syncReadTime(),
+            m_rtRenderer ? m_rtRenderer->conversionCounter() : noConverter,
+            m_realTime.totalTime(),
+            m_realTime.renderTime(),
+            m_replayRenderer ? m_replayRenderer->conversionCounter() : noConverter,
+            m_replay.totalTime(),
+            m_replay.renderTime()};
 }
 
 }  // namespace OLK

@@ -5,6 +5,7 @@
 // real-time display thread and the replay stage, start / restart / re-sync, device loss and
 // the close order. Owned by the dialog; every call comes from the dialog thread.
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -117,13 +118,13 @@ public:
     PipelineCounters counters() const;
     CounterSnapshot syncReadTime() const;
     // The seven statistics counters in the order the dialog shows them.
-    std::vector<CounterSnapshot> statistics() const;
+    std::array<CounterSnapshot, 7> statistics() const;
 
 private:
     std::shared_ptr<DeviceInfo> deviceInfo(int device, int stream) const;
     void flushBoth();
-    uint32_t syncCaptureLoop(std::stop_token stop, std::shared_ptr<Activate> activate,
-                             uint32_t stream, std::shared_ptr<Attributes> mediaType);
+    uint32_t syncCaptureLoop(const std::stop_token& stop, const std::shared_ptr<Activate>& activate,
+                             uint32_t stream, const std::shared_ptr<Attributes>& mediaType);
     void stopCapture();
 
     std::shared_ptr<CaptureBackend> m_backend;

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
+#include <string_view>
 
 #include "media/attributes.h"
 
@@ -14,8 +14,10 @@ namespace OLK {
 
 class WorkSlot;
 
+// A statistics counter's average; the description names the counter, which outlives the
+// snapshot, so taking one allocates nothing.
 struct CounterSnapshot {
-    std::string description;
+    std::string_view description;
     int64_t averageUs = 0;
 };
 
@@ -23,6 +25,7 @@ class FrameRenderer {
 public:
     virtual ~FrameRenderer() = default;
     virtual int32_t setMediaType(const std::shared_ptr<Attributes>& mediaType) = 0;
+    // Draws every slot it is given.
     virtual int32_t render(WorkSlot* slot) = 0;
     // The converter's "convert to RGBA32" average, read under the renderer's lock.
     virtual CounterSnapshot conversionCounter() const = 0;

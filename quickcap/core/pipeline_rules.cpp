@@ -86,7 +86,7 @@ std::string playbackLabel(int r) { return fmt::format("{} FPS", r); }
 
 std::string delayLabel(int32_t delayMs) { return fmt::format("{}ms", delayMs); }
 
-std::string statisticsLine(const std::string& description, int64_t averageUs) {
+std::string statisticsLine(std::string_view description, int64_t averageUs) {
     return fmt::format("{}: {}.{:03}ms", description, averageUs / 1000, averageUs % 1000);
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace OLK {
 
@@ -57,7 +58,7 @@ std::string memoryLabel(uint64_t poolBytes);  // "%.2fGB"
 std::string playbackLabel(int r);             // "%d FPS"
 std::string delayLabel(int32_t delayMs);      // "%dms"
 // "%S: %lld.%.3lldms": the counter's description and its average split into ms and remainder.
-std::string statisticsLine(const std::string& description, int64_t averageUs);
+std::string statisticsLine(std::string_view description, int64_t averageUs);
 // "%lld (RT) + %lld (SlowMo) / %d (%.2f secs)".
 std::string bufferedLine(int64_t captureQueued, int64_t replayQueued, int totalBlocks,
                          int32_t delayMs);

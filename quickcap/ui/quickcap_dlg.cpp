@@ -358,12 +358,14 @@ void CquickcapDlg::startFirstMode(int replayFps) {
 }
 
 void CquickcapDlg::onReplayTick() {
-    if (m_pipeline->replayTick()) {
+    if (m_pipeline->replayTick() && !m_statisticsQueued) {
+        m_statisticsQueued = true;
         QMetaObject::invokeMethod(this, &CquickcapDlg::updateStatistics, Qt::QueuedConnection);
     }
 }
 
 void CquickcapDlg::updateStatistics() {
+    m_statisticsQueued = false;
     const FastMem* pool = m_pipeline->pool();
     m_buffered->setText(
         qs(bufferedLine(static_cast<int64_t>(m_pipeline->captureQueue().size()),

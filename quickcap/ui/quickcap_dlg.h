@@ -111,6 +111,8 @@ private:
     QCheckBox* m_slowMotion = nullptr;
     QCheckBox* m_freeze = nullptr;
     QCheckBox* m_pause = nullptr;
+    // A statistics refresh is queued: a fast replay asks far more often than labels can change.
+    bool m_statisticsQueued = false;
 
     std::thread m_saveThread;
     std::atomic<size_t> m_saveDone{0};

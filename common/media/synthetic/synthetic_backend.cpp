@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "media/media_util.h"
@@ -146,38 +147,136 @@ void render(const SyntheticMode& mode, const Pattern& pattern, uint32_t number, 
     stamp(out, number);
 }
 
-// Samples and their buffers are reused once every holder let go of them, so a steady stream
-// allocates nothing per frame.
-class SampleRing {
+// A window into the image of a scrolling pattern; it keeps the image alive, so a sample held
+// past a change of mode still has its bytes.
+class WindowBuffer : public MediaBuffer {
 public:
-    explicit SampleRing(uint32_t size) : m_size(size) {}
+    explicit WindowBuffer(std::shared_ptr<std::vector<uint8_t>> image)
+        : m_image(std::move(image)) {}
+    void point(size_t offset, uint32_t length) {
+        m_data = m_image->data() + offset;
+        m_length = length;
+    }
+    int32_t lock(uint8_t** data, uint32_t* maxLength, uint32_t* currentLength) override {
+        if (data == nullptr) return E_POINTER;
+        *data = m_data;
+        if (maxLength != nullptr) *maxLength = m_length;
+        if (currentLength != nullptr) *currentLength = m_length;
+        return S_OK;
+    }
+    int32_t unlock() override { return S_OK; }
+    uint32_t currentLength() const override { return m_length; }
 
-    // A sample whose buffer the caller may fill, already stamped with time and number.
-    std::shared_ptr<Sample> take(int64_t time, uint32_t number, MemoryBuffer** buffer) {
+private:
+    std::shared_ptr<std::vector<uint8_t>> m_image;
+    uint8_t* m_data = nullptr;
+    uint32_t m_length = 0;
+};
+
+// Makes the frames of one mode. The packed formats' pattern only scrolls, by the same rows
+// every frame and back to the start after kPhases frames, so every phase is one window into
+// an image rendered once: a frame costs its 8-byte stamp, as a device's DMA costs the host
+// nothing. The stamp is undone before the next frame is stamped, and only while nobody holds
+// the window any more; otherwise (and for NV12 and MJPG) the frame is rendered into a buffer.
+// Samples and buffers are reused once every holder let go of them, so a steady stream
+// allocates nothing per frame.
+class FrameMaker {
+public:
+    explicit FrameMaker(const SyntheticMode& mode)
+        : m_mode(mode), m_pattern(makePattern(mode)), m_frameBytes(frameBytes(mode)) {
+        makeScroll();
+    }
+
+    std::shared_ptr<Sample> make(int64_t time, uint32_t number) {
         std::lock_guard<std::mutex> guard(m_lock);
+        // Held only here (and by the window's own sample): nobody can be reading it.
+        if (m_windowSample && m_windowSample.use_count() == 1 && m_window.use_count() == 2) {
+            unstamp();
+            const size_t offset = (number % kPhases) * m_rowShift * m_stride;
+            uint8_t* frame = m_scroll->data() + offset;
+            std::memcpy(m_covered, frame, kStampBytes);
+            m_stampedAt = offset;
+            stamp(frame, number);
+            m_window->point(offset, m_frameBytes);
+            *m_windowSample = Sample(m_window, time, number);
+            return m_windowSample;
+        }
+        MemoryBuffer* buffer = nullptr;
+        std::shared_ptr<Sample> sample = takeBuffer(time, number, &buffer);
+        render(m_mode, m_pattern, number, buffer->data());
+        buffer->setCurrentLength(buffer->maxLength());
+        return sample;
+    }
+
+private:
+    // Frames until the pattern is back where it started: it moves 2 stripe units a frame.
+    static constexpr uint32_t kPhases = kStripePeriod / 2;
+
+    void makeScroll() {
+        const bool packed = m_mode.subtype == MFVideoFormat_YUY2 ||
+                            m_mode.subtype == MFVideoFormat_RGB32 ||
+                            m_mode.subtype == MFVideoFormat_RGB24;
+        int32_t stride = 0;
+        if (!packed || m_frameBytes < kStampBytes ||
+            !strideForFourCC(m_mode.subtype.Data1, m_mode.width, &stride) || stride <= 0) {
+            return;
+        }
+        m_stride = static_cast<size_t>(stride);
+        m_rowShift = 2 * m_pattern.unitsPerStep;
+        const size_t rows = m_mode.height + m_rowShift * (kPhases - 1);
+        const size_t rowBytes = (m_mode.width + m_pattern.unitsPerStep - 1) /
+                                m_pattern.unitsPerStep * m_pattern.unitBytes;
+        const size_t rowCopy = std::min(rowBytes, m_stride);
+        m_scroll = std::make_shared<std::vector<uint8_t>>(rows * m_stride, 0);
+        // Row r of the image is row r - rowShift x n of frame n, as render() draws it.
+        for (size_t r = 0; r < rows; ++r) {
+            const size_t unit = (r / m_pattern.unitsPerStep) % kStripePeriod;
+            std::memcpy(m_scroll->data() + r * m_stride,
+                        m_pattern.luma.data() + unit * m_pattern.unitBytes, rowCopy);
+        }
+        m_window = std::make_shared<WindowBuffer>(m_scroll);
+        m_windowSample = std::make_shared<Sample>(m_window, 0, -1);
+    }
+
+    void unstamp() {
+        if (m_stampedAt == kNotStamped) return;
+        std::memcpy(m_scroll->data() + m_stampedAt, m_covered, kStampBytes);
+        m_stampedAt = kNotStamped;
+    }
+
+    std::shared_ptr<Sample> takeBuffer(int64_t time, uint32_t number, MemoryBuffer** buffer) {
         for (Entry& e : m_entries) {
-            // Held only here (and by the ring's own sample): nobody can be reading it.
             if (e.sample.use_count() == 1 && e.buffer.use_count() == 2) {
                 *e.sample = Sample(e.buffer, time, number);
                 *buffer = e.buffer.get();
                 return e.sample;
             }
         }
-        auto fresh = std::make_shared<MemoryBuffer>(m_size);
+        auto fresh = std::make_shared<MemoryBuffer>(m_frameBytes);
         *buffer = fresh.get();
         auto sample = std::make_shared<Sample>(fresh, time, number);
         if (m_entries.size() < kRecycledBuffers) m_entries.push_back({fresh, sample});
         return sample;
     }
 
-private:
     struct Entry {
         std::shared_ptr<MemoryBuffer> buffer;
         std::shared_ptr<Sample> sample;
     };
-    uint32_t m_size;
+    static constexpr size_t kNotStamped = SIZE_MAX;
+
+    const SyntheticMode m_mode;
+    const Pattern m_pattern;
+    const uint32_t m_frameBytes;
     std::mutex m_lock;
     std::vector<Entry> m_entries;
+    std::shared_ptr<std::vector<uint8_t>> m_scroll;
+    size_t m_stride = 0;
+    size_t m_rowShift = 0;
+    std::shared_ptr<WindowBuffer> m_window;
+    std::shared_ptr<Sample> m_windowSample;
+    size_t m_stampedAt = kNotStamped;
+    uint8_t m_covered[kStampBytes] = {};
 };
 
 class SyntheticReader : public SourceReaderBase {
@@ -222,8 +321,7 @@ public:
         m_configured = true;
         m_started = false;
         m_next = 0;
-        m_ring = std::make_shared<SampleRing>(frameBytes(m_mode));
-        m_pattern = std::make_shared<const Pattern>(makePattern(m_mode));
+        m_maker = std::make_shared<FrameMaker>(m_mode);
         return S_OK;
     }
 
@@ -257,16 +355,11 @@ protected:
         if (m_interrupted || *m_sourceShutdown) return MF_E_SHUTDOWN;
         if (!m_camera->pluggedLocked()) return E_DEVICE_GONE;
         ++m_next;
-        SyntheticMode mode = m_mode;
-        std::shared_ptr<SampleRing> ring = m_ring;
-        std::shared_ptr<const Pattern> pattern = m_pattern;
+        std::shared_ptr<FrameMaker> maker = m_maker;
         int64_t time = std::llround(seconds * kHundredNsPerSecond);
         guard.unlock();
 
-        MemoryBuffer* buffer = nullptr;
-        *sample = ring->take(time, number, &buffer);
-        render(mode, *pattern, number, buffer->data());
-        buffer->setCurrentLength(buffer->maxLength());
+        *sample = maker->make(time, number);
         *actualStreamIndex = stream;
         *streamFlags = 0;
         *timestamp = time;
@@ -305,8 +398,7 @@ private:
     bool m_interrupted = false;
     uint32_t m_next = 0;
     std::chrono::steady_clock::time_point m_start;
-    std::shared_ptr<SampleRing> m_ring;
-    std::shared_ptr<const Pattern> m_pattern;
+    std::shared_ptr<FrameMaker> m_maker;
 };
 
 class SyntheticSource : public MediaSource {

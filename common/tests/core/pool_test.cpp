@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "pool/fast_mem.h"
+#include "pool/ring_queue.h"
 #include "pool/work_queue.h"
 #include "pool/work_slot.h"
 
 namespace {
 
 using OLK::FastMem;
+using OLK::RingQueue;
 using OLK::WorkQueue;
 using OLK::WorkSlot;
 
@@ -75,6 +77,63 @@ TEST(WorkSlotTest, HeaderIsSixteenBytes) {
     FastMem pool(1, 48);
     WorkSlot* slot = WorkSlot::fromBlock(pool.get());
     EXPECT_EQ(slot->data(), reinterpret_cast<uint8_t*>(slot) + 16);
+}
+
+TEST(RingQueueTest, KeepsOrderAndItsArrayAcrossWrapAroundAndGrowsInOrder) {
+    RingQueue<int> q;
+    q.reserve(4);
+    int next = 0;
+    int expected = 0;
+    // Three in, two out, many times: the head walks round the array again and again.
+    for (int round = 0; round < 50; ++round) {
+        while (q.size() < 3) q.push_back(next++);
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_EQ(q.front(), expected++);
+            q.pop_front();
+        }
+    }
+    EXPECT_EQ(q.capacity(), 4u);
+    // Filling it while the head sits mid-array makes it grow; the order must survive the move.
+    q.push_back(next++);
+    ASSERT_EQ(q.front(), expected++);
+    q.pop_front();
+    while (q.size() < 9) q.push_back(next++);
+    EXPECT_GE(q.capacity(), 9u);
+    while (!q.empty()) {
+        ASSERT_EQ(q.front(), expected++);
+        q.pop_front();
+    }
+    EXPECT_EQ(expected, next);
+    q.reserve(2);  // never shrinks
+    EXPECT_GE(q.capacity(), 9u);
+}
+
+TEST(WorkQueueTest, EveryBlockQueuedAtOnceComesBackInOrderWhereverTheRingStarts) {
+    // Every block queued at once, then drained, round after round: the queue must never lose
+    // or reorder a slot where its ring wraps.
+    FastMem pool(5, 16);
+    WorkQueue queue;
+    queue.assignMemoryPool(&pool);
+    queue.start();
+    for (int round = 0; round < 7; ++round) {
+        std::vector<WorkSlot*> added;
+        // Start each round at a different place in the ring.
+        for (int i = 0; i <= round % 5; ++i) {
+            queue.add(queue.grabEmpty());
+            queue.release(queue.grabNoBlocking());
+        }
+        while (WorkSlot* s = queue.grabEmpty()) {
+            added.push_back(s);
+            queue.add(s);
+        }
+        ASSERT_EQ(added.size(), 5u);
+        EXPECT_EQ(queue.size(), 5u);
+        for (WorkSlot* s : added) {
+            ASSERT_EQ(queue.grabNoBlocking(), s);
+            queue.release(s);
+        }
+    }
+    EXPECT_EQ(pool.countFreeBlocks(), 5u);
 }
 
 struct QueueFixture : ::testing::Test {

@@ -142,6 +142,73 @@ TEST(SyntheticReader, StampsConsecutiveNumbersWithTimesAtTheModeRate) {
     }
 }
 
+TEST(SyntheticReader, PackedFramesScrollOnePatternWithOnlyTheirOwnStamp) {
+    // Frames are made as windows into one scrolling image, or rendered while a reader still
+    // holds the previous window; both must give the same pictures, each with its own stamp.
+    constexpr uint32_t kW = 64, kH = 48, kStride = kW * 2, kShift = 4;  // YUY2 moves 4 rows
+    SyntheticBackend backend(smallCamera("modes=64x48@1000:YUY2"));
+    std::shared_ptr<MediaSource> source;
+    auto reader = openReader(backend, nullptr, &source);
+    ASSERT_TRUE(reader);
+    ASSERT_EQ(reader->setCurrentMediaType(0, *modeType(kW, kH, 1000, MFVideoFormat_YUY2)), S_OK);
+    auto bytesOf = [](const std::shared_ptr<Sample>& sample) {
+        std::shared_ptr<MediaBuffer> buffer;
+        EXPECT_EQ(sample->convertToContiguousBuffer(&buffer), S_OK);
+        uint8_t* data = nullptr;
+        uint32_t length = 0;
+        EXPECT_EQ(buffer->lock(&data, nullptr, &length), S_OK);
+        std::vector<uint8_t> bytes(data, data + length);
+        buffer->unlock();
+        return bytes;
+    };
+    std::vector<std::vector<uint8_t>> frames;
+    std::shared_ptr<Sample> held;
+    std::vector<uint8_t> heldBytes;
+    // Past the 64 frames after which the image's phases come round again.
+    for (uint32_t n = 0; n < 72; ++n) {
+        std::shared_ptr<Sample> sample;
+        uint32_t stream = 0, flags = 0;
+        int64_t time = 0;
+        ASSERT_EQ(reader->readSample(0, 0, &stream, &flags, &time, &sample), S_OK);
+        ASSERT_EQ(sample->sequence(), static_cast<int64_t>(n));
+        frames.push_back(bytesOf(sample));
+        ASSERT_EQ(frames.back().size(), kStride * kH);
+        if (n == 10) {
+            held = sample;
+            heldBytes = frames.back();
+        }
+        if (n == 14) {
+            EXPECT_EQ(bytesOf(held), heldBytes) << "a held frame changed under its reader";
+            held.reset();
+        }
+        if (n == 71) {
+            held = sample;
+            heldBytes = frames.back();
+        }
+    }
+    // A frame held across a change of mode keeps its bytes.
+    ASSERT_EQ(reader->setCurrentMediaType(0, *modeType(kW, kH, 1000, MFVideoFormat_YUY2)), S_OK);
+    std::shared_ptr<Sample> next;
+    uint32_t stream = 0, flags = 0;
+    int64_t time = 0;
+    ASSERT_EQ(reader->readSample(0, 0, &stream, &flags, &time, &next), S_OK);
+    next.reset();
+    EXPECT_EQ(bytesOf(held), heldBytes);
+    for (uint32_t n = 0; n < frames.size(); ++n) {
+        uint32_t number = 0;
+        ASSERT_TRUE(readSyntheticFrameNumber(frames[n].data(), frames[n].size(), &number));
+        EXPECT_EQ(number, n);
+        if (n == 0) continue;
+        // Row y of frame n is row y + 4 of frame n - 1; only the first 8 bytes hold a stamp.
+        for (uint32_t y = 0; y + kShift < kH; ++y) {
+            for (uint32_t x = y == 0 ? 8 : 0; x < kStride; ++x) {
+                ASSERT_EQ(frames[n][y * kStride + x], frames[n - 1][(y + kShift) * kStride + x])
+                    << "frame " << n << " row " << y << " byte " << x;
+            }
+        }
+    }
+}
+
 TEST(SyntheticReader, ALateReaderLosesTheFramesBeyondTheCamerasBuffers) {
     SyntheticConfig config = smallCamera("modes=64x48@1000:YUY2;buffers=2");
     EXPECT_EQ(config.buffers, 2u);
