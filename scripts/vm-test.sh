@@ -110,6 +110,12 @@ for p in "${programs[@]}"; do
   ldd "$p" | awk '/=> \// {print $3} /^\t\/lib64/ {print $1}' | while read -r lib; do
     mkdir -p "$initrd$(dirname "$lib")"
     cp -L "$lib" "$initrd$lib"
+    # A build folder's own libraries also go where the VM finds them whatever the folder:
+    # /tmp is a fresh tmpfs inside.
+    case "$lib" in
+      /lib/*|/lib64/*|/usr/*) ;;
+      *) mkdir -p "$initrd/usr/lib/tavro"; cp -L "$lib" "$initrd/usr/lib/tavro/" ;;
+    esac
   done
 done
 ln -sf /tavro/udevadm "$initrd/sbin/systemd-udevd"
@@ -126,7 +132,7 @@ mount -t tmpfs run /run
 mkdir -p /run/udev
 echo 1 > /proc/sys/kernel/printk
 while read -r m; do insmod "\$m" || echo "TAVRO-VM: insmod \$m failed"; done < /etc/modules
-export PATH=/tavro:/bin:/sbin HOME=/tmp
+export PATH=/tavro:/bin:/sbin HOME=/tmp LD_LIBRARY_PATH=/usr/lib/tavro
 cd /tavro
 systemd-udevd --daemon
 [ -n "$debug" ] && echo 0xffff > /sys/module/uvcvideo/parameters/trace
