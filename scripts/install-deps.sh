@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build ccache pkg-config git
-  clang-14 libclang-rt-14-dev clang-tidy-14
+  clang-14 libclang-rt-14-dev clang-tidy-14 python3
   libfmt-dev libusb-1.0-0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libyuv-dev libswscale-dev libavutil-dev libavformat-dev libavcodec-dev
