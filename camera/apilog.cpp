@@ -7,25 +7,10 @@
 #include <string_view>
 
 #include "clock.h"
+#include "protocol/vendor_requests.h"
 
 namespace TVR {
 namespace {
-
-constexpr uint8_t kVrBootloader = 0xA0;
-constexpr uint8_t kVrDpcCalibrate = 0xA2;
-constexpr uint8_t kVrFpgaReg = 0xA4;
-constexpr uint8_t kVrSensorReg = 0xA5;
-constexpr uint8_t kVrRawVideo = 0xA7;
-constexpr uint8_t kVrEnterBootloader = 0xAA;
-constexpr uint8_t kVrFx3Version = 0xAB;
-constexpr uint8_t kVrFpgaVersion = 0xAC;
-constexpr uint8_t kVrFpgaConfigMode = 0xAD;
-constexpr uint8_t kVrFpgaConfigStatus = 0xAE;
-constexpr uint8_t kVrSpiEnable = 0xAF;
-constexpr uint8_t kVrAeSetpoint = 0xD0;
-constexpr uint8_t kVrAwbSetpoint = 0xD8;
-constexpr uint8_t kVrAfnPeriod = 0xDF;
-constexpr uint8_t kVrReset = 0xE0;
 
 struct RequestDescription {
     uint8_t code;
@@ -33,21 +18,21 @@ struct RequestDescription {
 };
 
 constexpr RequestDescription kRequestDescriptions[] = {
-    {kVrBootloader, "Check the Boot Loader status"},
-    {kVrDpcCalibrate, "Run DPC calibration"},
-    {kVrFpgaReg, "Access FPGA via I²C bus"},
-    {kVrSensorReg, "Access sensor via I²C bus"},
-    {kVrRawVideo, "Switch raw video on/off"},
-    {kVrEnterBootloader, "Invalidate SPI Flash and reconfigure FX3 to switch to Bootloader mode"},
-    {kVrFx3Version, "Get the version of FX3 firmware code"},
-    {kVrFpgaVersion, "Get the version of FPGA firmware code"},
-    {kVrFpgaConfigMode, "Switch FPGA into configuration mode"},
-    {kVrFpgaConfigStatus, "Retrieve detailed status of the FPGA configuration operation"},
-    {kVrSpiEnable, "Reconfigure the FX3 IOMatrix to disable GPIF and enable SPI"},
-    {kVrAeSetpoint, "Automatic exposure configration - AE setpoint"},
-    {kVrAwbSetpoint, "Auto white balance configuration - AWB setpoint"},
-    {kVrAfnPeriod, "Auto-functions update period"},
-    {kVrReset, "Reset the FX3"},
+    {VR_BOOTLOADER, "Check the Boot Loader status"},
+    {VR_DPC_CALIBRATE, "Run DPC calibration"},
+    {VR_FPGA_REG, "Access FPGA via I²C bus"},
+    {VR_SENSOR_REG, "Access sensor via I²C bus"},
+    {VR_RAW_VIDEO, "Switch raw video on/off"},
+    {VR_ENTER_BOOTLOADER, "Invalidate SPI Flash and reconfigure FX3 to switch to Bootloader mode"},
+    {VR_FX3_VERSION, "Get the version of FX3 firmware code"},
+    {VR_FPGA_VERSION, "Get the version of FPGA firmware code"},
+    {VR_FPGA_CONFIG_MODE, "Switch FPGA into configuration mode"},
+    {VR_FPGA_CONFIG_STATUS, "Retrieve detailed status of the FPGA configuration operation"},
+    {VR_SPI_ENABLE, "Reconfigure the FX3 IOMatrix to disable GPIF and enable SPI"},
+    {VR_AE_SETPOINT, "Automatic exposure configration - AE setpoint"},
+    {VR_AWB_SETPOINT, "Auto white balance configuration - AWB setpoint"},
+    {VR_AFN_PERIOD, "Auto-functions update period"},
+    {VR_RESET, "Reset the FX3"},
 };
 
 std::string_view requestDescription(uint8_t code) {

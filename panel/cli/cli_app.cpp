@@ -1,6 +1,5 @@
 #include "cli_app.h"
 
-#include <charconv>
 #include <cstdlib>
 #include <functional>
 #include <iostream>
@@ -256,15 +255,13 @@ bool controlTimeoutFromEnvironment(uint32_t& ms, std::ostream& err, int& rc) {
     const char* text = std::getenv(kControlTimeoutVariable);
     if (text == nullptr) return true;
     const std::string_view v(text);
-    uint32_t n = 0;
-    auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
-    if (v.empty() || ec != std::errc{} || p != v.data() + v.size() || n < 1 ||
-        n > kMaxControlTimeoutMs) {
+    const auto n = parseWholeNumber(v, 1, kMaxControlTimeoutMs);
+    if (!n) {
         rc = usageError(err, fmt::format("{} takes a time-out of 1 to {} ms, not '{}'",
                                          kControlTimeoutVariable, kMaxControlTimeoutMs, v));
         return false;
     }
-    ms = n;
+    ms = *n;
     return true;
 }
 
@@ -300,13 +297,12 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& err, 
                 return false;
             }
             const std::string& v = args[++i];
-            int n = -1;
-            auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
-            if (ec != std::errc{} || p != v.data() + v.size() || n < 0 || n > 255) {
+            const auto n = parseWholeNumber(v, 0, 255);
+            if (!n) {
                 rc = usageError(err, fmt::format("--device takes 0 to 255, not '{}'", v));
                 return false;
             }
-            o.device = n;
+            o.device = static_cast<int>(*n);
         } else if (a.size() > 1 && a[0] == '-' && !commandTakesArguments(o.command)) {
             rc = usageError(err, fmt::format("unknown option '{}'", a));
             return false;

@@ -1,5 +1,7 @@
 #include "cli_session.h"
 
+#include <charconv>
+
 #include <fmt/format.h>
 
 #include "apilog.h"
@@ -32,6 +34,14 @@ const char* const kMuteCameraText = "the camera does not answer its firmware ver
 int cliFailure(std::ostream& err, std::string_view message) {
     err << "brisco-cli: " << message << '\n';
     return kExitCamera;
+}
+
+std::optional<uint32_t> parseWholeNumber(std::string_view text, uint32_t lo, uint32_t hi) {
+    uint32_t n = 0;
+    const auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (text.empty() || ec != std::errc{} || p != text.data() + text.size() || n < lo || n > hi)
+        return std::nullopt;
+    return n;
 }
 
 int cliUsage(std::ostream& err, std::string_view command, std::string_view message) {

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -81,5 +82,8 @@ int cliFailure(std::ostream& err, std::string_view message);
 // Writes "brisco-cli: [COMMAND: ]MESSAGE" and where to read the command's help; returns the usage
 // exit code.
 int cliUsage(std::ostream& err, std::string_view command, std::string_view message);
+
+// A decimal whole number from `lo` to `hi` and nothing around it; empty for anything else.
+std::optional<uint32_t> parseWholeNumber(std::string_view text, uint32_t lo, uint32_t hi);
 
 }  // namespace TVR::Cli

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <climits>
 #include <memory>
 #include <mutex>
@@ -57,11 +56,6 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix) {
            });
 }
 
-bool parseInt(std::string_view text, int& value) {
-    auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc{} && p == text.data() + text.size();
-}
-
 std::shared_ptr<const ReleaseClient> client(const FirmwareSettings& settings) {
     return std::make_shared<ReleaseClient>(DownloadServer::fromSettings(settings.server));
 }
@@ -79,12 +73,14 @@ bool parseTarget(std::string_view text, UpgradeTarget& target) {
 
 bool parseKind(std::string_view command, const std::string& text, int& kind, std::ostream& err,
                int& rc) {
-    if (!parseInt(text, kind) || kind < kFirstReleaseKind || kind > kLastReleaseKind) {
+    const auto n = parseWholeNumber(text, kFirstReleaseKind, kLastReleaseKind);
+    if (!n) {
         rc = cliUsage(err, command,
                       fmt::format("--kind and --release take {} to {}, not '{}'", kFirstReleaseKind,
                                   kLastReleaseKind, text));
         return false;
     }
+    kind = static_cast<int>(*n);
     return true;
 }
 
@@ -313,15 +309,14 @@ int runUpgrade(const std::vector<std::string>& args, const FirmwareSettings& set
             if (!parseKind(kCommand, args[++i], k, err, rc)) return rc;
             kind = k;
         } else if (a == "--build") {
-            uint32_t n = 0;
             if (i + 1 >= args.size())
                 return cliUsage(err, kCommand, "--build needs a build number");
             const std::string& v = args[++i];
-            auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
-            if (ec != std::errc{} || p != v.data() + v.size()) {
+            const auto n = parseWholeNumber(v, 0, UINT32_MAX);
+            if (!n) {
                 return cliUsage(err, kCommand, fmt::format("--build takes a number, not '{}'", v));
             }
-            build = n;
+            build = *n;
         } else if (UpgradeTarget t; !target && parseTarget(a, t)) {
             target = t;
         } else if (target && !file && !a.empty() && a[0] != '-') {

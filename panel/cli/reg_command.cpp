@@ -4,6 +4,7 @@
 
 #include "cli/cli_session.h"
 #include "sensor/img_sensor.h"
+#include "settings/preferences.h"
 
 namespace TVR::Cli {
 
@@ -22,17 +23,10 @@ namespace {
 constexpr uint32_t kByte = 0xFF;
 constexpr uint32_t kWord = 0xFFFF;
 
-int digitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
-    return -1;
-}
-
 // One numeric argument; false with the usage message written.
 bool argument(std::ostream& err, const std::string& text, const char* what, uint32_t maximum,
               uint32_t& value, int& rc) {
-    const auto n = parseRegisterNumber(text, maximum);
+    const auto n = parseConsoleNumberExact(text, maximum);
     if (!n) {
         rc = cliUsage(err, "reg",
                       fmt::format("{} takes 0 to 0x{:X}, not '{}'", what, maximum, text));
@@ -51,31 +45,6 @@ int writeFailed(std::ostream& err, const std::string& what) {
 }
 
 }  // namespace
-
-std::optional<uint32_t> parseRegisterNumber(std::string_view text, uint32_t maximum) {
-    int radix = 10;
-    std::string_view digits = text;
-    if (text.size() >= 2 && text[0] == '0') {
-        if (text[1] == 'x' || text[1] == 'X') {
-            radix = 16;
-            digits.remove_prefix(2);
-        } else if (text[1] == 'b' || text[1] == 'B') {
-            radix = 2;
-            digits.remove_prefix(2);
-        } else {
-            radix = 8;
-        }
-    }
-    if (digits.empty()) return std::nullopt;
-    uint64_t value = 0;
-    for (char c : digits) {
-        const int d = digitValue(c);
-        if (d < 0 || d >= radix) return std::nullopt;
-        value = value * static_cast<uint64_t>(radix) + static_cast<uint64_t>(d);
-        if (value > maximum) return std::nullopt;
-    }
-    return static_cast<uint32_t>(value);
-}
 
 int runReg(const std::vector<std::string>& args, const CameraChoice& camera, std::ostream& out,
            std::ostream& err) {

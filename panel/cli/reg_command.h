@@ -20,8 +20,4 @@ extern const char* const kRegHelp;
 int runReg(const std::vector<std::string>& args, const CameraChoice& camera, std::ostream& out,
            std::ostream& err);
 
-// A whole console number not above `maximum`; empty for anything else (a sign, a stray
-// character, an empty text, a value out of range).
-std::optional<uint32_t> parseRegisterNumber(std::string_view text, uint32_t maximum);
-
 }  // namespace TVR::Cli

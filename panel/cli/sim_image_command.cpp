@@ -1,6 +1,5 @@
 #include "sim_image_command.h"
 
-#include <charconv>
 #include <string_view>
 
 #include <fmt/format.h>
@@ -41,15 +40,13 @@ int runSimImage(const std::vector<std::string>& args, std::ostream& out, std::os
                 output = v;
                 continue;
             }
-            int n = -1;
-            const auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
-            if (ec != std::errc{} || p != v.data() + v.size() || n < 0 ||
-                n > static_cast<int>(Sim::kMaxSimBuild)) {
+            const auto n = parseWholeNumber(v, 0, Sim::kMaxSimBuild);
+            if (!n) {
                 return cliUsage(
                     err, "sim-image",
                     fmt::format("--build takes 0 to {}, not '{}'", Sim::kMaxSimBuild, v));
             }
-            build = n;
+            build = static_cast<int>(*n);
         } else if ((a == "fx3" || a == "fpga") && kind.empty()) {
             kind = a;
         } else {

@@ -45,6 +45,20 @@ int digitValue(char c) {
     return std::numeric_limits<int>::max();
 }
 
+// 0x and 0b choose hexadecimal and binary and are dropped; another leading 0 chooses octal.
+int radixOfPrefix(std::string_view& text, int radix) {
+    if (text.size() < 2 || text[0] != '0') return radix;
+    if (text[1] == 'x' || text[1] == 'X') {
+        text.remove_prefix(2);
+        return 16;
+    }
+    if (text[1] == 'b' || text[1] == 'B') {
+        text.remove_prefix(2);
+        return 2;
+    }
+    return 8;
+}
+
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
@@ -152,18 +166,10 @@ int32_t parseConsoleNumber(std::string_view text, int32_t base) {
     // The stored base comes from the user's profile; one no digit set exists for is decimal.
     int radix = base >= 2 && base <= 36 ? base : 10;
     bool negative = false;
-    if (text.size() >= 2) {
-        if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-            radix = 16;
-            text.remove_prefix(2);
-        } else if (text[0] == '0' && (text[1] == 'b' || text[1] == 'B')) {
-            radix = 2;
-            text.remove_prefix(2);
-        } else if (text[0] == '0') {
-            radix = 8;
-        } else if (text[0] == '-') {
-            radix = 10;
-        }
+    if (text.size() >= 2 && text[0] == '-') {
+        radix = 10;
+    } else {
+        radix = radixOfPrefix(text, radix);
     }
     if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
         negative = text[0] == '-';
@@ -183,6 +189,19 @@ int32_t parseConsoleNumber(std::string_view text, int32_t base) {
         return -static_cast<int32_t>(magnitude);
     }
     return static_cast<int32_t>(static_cast<uint32_t>(std::min(magnitude, kLimit)));
+}
+
+std::optional<uint32_t> parseConsoleNumberExact(std::string_view text, uint32_t maximum) {
+    const int radix = radixOfPrefix(text, 10);
+    if (text.empty()) return std::nullopt;
+    uint64_t value = 0;
+    for (char c : text) {
+        const int d = digitValue(c);
+        if (d >= radix) return std::nullopt;
+        value = value * static_cast<uint64_t>(radix) + static_cast<uint64_t>(d);
+        if (value > maximum) return std::nullopt;
+    }
+    return static_cast<uint32_t>(value);
 }
 
 void applyApiLogAtStartup(const Preferences& preferences, ApiLog& log) {

@@ -83,6 +83,10 @@ private:
 // saturate (0xFFFFFFFF, or INT32_MIN for negative texts); 32-bit unsigned values keep their
 // bit pattern.
 int32_t parseConsoleNumber(std::string_view text, int32_t base);
+// The same syntax read strictly, for command arguments: no spaces, no sign, every character a
+// digit of the base (0x.. hex, 0b.. binary, 0.. octal, else decimal); empty when the text is
+// not such a number or exceeds `maximum`.
+std::optional<uint32_t> parseConsoleNumberExact(std::string_view text, uint32_t maximum);
 
 // At start-up any nonzero `LogApi` turns the API-call log on; after the preferences dialog it
 // is on only for exactly 1, and otherwise emptied.

@@ -35,6 +35,20 @@ TEST(ConsoleNumber, PrefixesDecideTheBase) {
     EXPECT_EQ(parseConsoleNumber("-", 10), 0);
 }
 
+// Command arguments take the same prefixes but nothing beyond the number and its maximum.
+TEST(ConsoleNumber, ExactReadingRefusesWhatTheLenientOneSkips) {
+    EXPECT_EQ(parseConsoleNumberExact("0x1F", 0xFF), 0x1Fu);
+    EXPECT_EQ(parseConsoleNumberExact("017", 0xFF), 15u);
+    EXPECT_EQ(parseConsoleNumberExact("0b101", 0xFF), 5u);
+    EXPECT_EQ(parseConsoleNumberExact("0", 0xFF), 0u);
+    EXPECT_EQ(parseConsoleNumberExact("255", 0xFF), 255u);
+    EXPECT_EQ(parseConsoleNumberExact("0xFFFFFFFF", 0xFFFFFFFF), 0xFFFFFFFFu);
+    for (const char* bad : {"", "0x", "0b", "-1", "+1", " 1", "1 ", "19a", "08", "0b2", "0x1G",
+                            "256", "0x100", "99999999999999999999999"}) {
+        EXPECT_FALSE(parseConsoleNumberExact(bad, 0xFF)) << bad;
+    }
+}
+
 TEST(ConsoleNumber, StopsAtFirstForeignCharacter) {
     EXPECT_EQ(parseConsoleNumber("19", 8), 1);
     EXPECT_EQ(parseConsoleNumber("089", 16), 0);  // octal by its leading zero
