@@ -5,10 +5,17 @@
 #ifndef TAVRO_DOWNLOAD_SERVER_URL
 #error "TAVRO_DOWNLOAD_SERVER_URL must be defined by the build"
 #endif
+#if !defined(TAVRO_HELP_URL) || !defined(TAVRO_HISTORY_URL)
+#error "TAVRO_HELP_URL and TAVRO_HISTORY_URL must be defined by the build"
+#endif
 
 namespace TVR {
 
 std::string_view DownloadServer::builtInAddress() { return TAVRO_DOWNLOAD_SERVER_URL; }
+
+std::string_view DownloadServer::helpPageAddress() { return TAVRO_HELP_URL; }
+
+std::string_view DownloadServer::historyPageAddress() { return TAVRO_HISTORY_URL; }
 
 DownloadServer DownloadServer::fromSettings(std::string_view commandLineValue) {
     if (!commandLineValue.empty()) return DownloadServer(commandLineValue);

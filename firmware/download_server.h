@@ -16,6 +16,10 @@ public:
 
     // The address given at build time.
     static std::string_view builtInAddress();
+    // The online manual and the revision history, given at build time; empty when the build
+    // left them out.
+    static std::string_view helpPageAddress();
+    static std::string_view historyPageAddress();
     // The command-line value when not empty, else the environment's when set and not empty,
     // else the built-in address.
     static DownloadServer fromSettings(std::string_view commandLineValue = {});

@@ -17,6 +17,7 @@
 #include "cli/reg_command.h"
 #include "cli/settings_commands.h"
 #include "cli/sim_image_command.h"
+#include "cli/watch_command.h"
 #include "sensor/img_sensor.h"
 #include "usb/usb_device.h"
 #include "usb/usb_driver.h"
@@ -42,6 +43,7 @@ constexpr const char* kGlobalHelp =
     "  check-update  ask the server whether a newer control panel exists\n"
     "  upgrade    replace the FX3 or FPGA firmware from a file or a server release\n"
     "  prefs   list, read or change the control panel's preferences\n"
+    "  watch   load a settings file into every camera that is plugged in, until stopped\n"
     "\n"
     "Global options (before or after the command):\n"
     "  --simulate    use the simulated cameras (configured by TAVRO_SIM)\n"
@@ -226,6 +228,7 @@ const std::map<std::string, Command>& commands() {
         {"get", {kGetHelp, settingsCommand(runGet), true}},
         {"set", {kSetHelp, settingsCommand(runSet), true}},
         {"reg", {kRegHelp, settingsCommand(runReg), true}},
+        {"watch", {kWatchHelp, settingsCommand(runWatch), true}},
         {"prefs",
          {kPrefsHelp, [](Context& c) { return runPrefs(c.opts.rest, c.log, c.out, c.err); }, true}},
         {"sim-image",

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "apilog.h"
@@ -25,6 +26,18 @@ constexpr int kSdiSensorExposure = 1500;
 constexpr int kSdiBlackLevel = 0;
 constexpr int32_t kManualWhiteBalance = 2000;
 
+// The documented manual white balance where the property allows it, else the nearest setting it
+// takes (a whole step from its minimum, inside its range).
+int32_t nearestSetting(int32_t wanted, const UvcRange& range) {
+    if (range.max < range.min) return wanted;
+    const int64_t v = std::clamp<int64_t>(wanted, range.min, range.max);
+    const int64_t step = range.step > 0 ? range.step : 1;
+    int64_t steps = (v - range.min + step / 2) / step;
+    int64_t snapped = range.min + steps * step;
+    if (snapped > range.max) snapped -= step;
+    return static_cast<int32_t>(snapped);
+}
+
 std::optional<uint8_t> indexAtLocation(UsbDriver& driver, std::string_view location) {
     const uint8_t count = usbDeviceCount(driver);
     for (unsigned i = 0; i < count; ++i) {
@@ -36,6 +49,15 @@ std::optional<uint8_t> indexAtLocation(UsbDriver& driver, std::string_view locat
 
 }  // namespace
 
+// The open camera's plug events as the driver's thread sees them: whether it left its port since
+// it was opened. `onLeft` runs under the lock and is cleared when the session goes.
+struct CameraSession::PlugMark {
+    std::mutex mutex;
+    std::string openPath;
+    bool left = false;
+    std::function<void()> onLeft;
+};
+
 // Tells a transfer that came through from one that lost its camera or had requests fail on
 // the way. Made with the work lock held.
 class CameraSession::Watch {
@@ -43,7 +65,11 @@ public:
     explicit Watch(CameraSession& session)
         : m_session(session), m_location(session.m_camera->device().location()) {
         session.m_failedBefore = session.m_camera->failedRequests();
+        ++session.m_wholeTransfers;
     }
+    ~Watch() { --m_session.m_wholeTransfers; }
+    Watch(const Watch&) = delete;
+    Watch& operator=(const Watch&) = delete;
 
     SessionResult verdict(std::string_view what) const {
         CameraSession& s = m_session;
@@ -57,8 +83,11 @@ public:
         } else if (failed > 1) {
             reason = fmt::format("{} requests to the camera failed", failed);
         } else {
+            s.m_failing = false;
+            s.keepStore();
             return SessionResult::done();
         }
+        s.m_failing = true;
         std::string message = fmt::format("{} failed: {}", what, reason);
         s.m_log.appendText(true, message);
         return SessionResult::failed(std::move(message));
@@ -86,6 +115,20 @@ CameraSession::CameraSession(Backends& backends, ApiLog& log, TransferPrompter& 
 }
 
 void CameraSession::start(const Options& options) {
+    m_reapply = options.reapplyOnReturn;
+    m_mark = std::make_shared<PlugMark>();
+    // A camera that leaves while no whole transfer runs leaves the store as it stood, pages'
+    // edits included; during a transfer the store is half-read, and the last good one is kept.
+    m_mark->onLeft = [this] {
+        if (m_wholeTransfers == 0) keepStore();
+    };
+    m_markToken = m_backends->usb->subscribe([mark = m_mark](PlugEvent event,
+                                                             const std::string& path) {
+        std::lock_guard lock(mark->mutex);
+        if (event != PlugEvent::Left || mark->openPath.empty() || path != mark->openPath) return;
+        mark->left = true;
+        if (mark->onLeft) mark->onLeft();
+    });
     m_camera = std::make_unique<ImgSensor>(*m_backends->usb, m_log, options.openFirst,
                                            options.controlTimeoutMs);
     if (m_camera->connected()) {
@@ -94,6 +137,7 @@ void CameraSession::start(const Options& options) {
         m_location = m_camera->device().location();
         m_present = true;
     }
+    markOpened();
     m_models =
         std::make_unique<PanelModels>(m_store, *m_camera, options.windows, options.preferences);
     m_models->setWork(&m_work);
@@ -106,6 +150,11 @@ void CameraSession::start(const Options& options) {
 CameraSession::~CameraSession() {
     // A borrowed driver outlives the session; its callbacks must not.
     while (!m_relays.empty()) unsubscribeDeviceChanges(m_relays.begin()->first);
+    if (m_markToken >= 0) m_backends->usb->unsubscribe(m_markToken);
+    {
+        std::lock_guard lock(m_mark->mutex);
+        m_mark->onLeft = nullptr;
+    }
     // The owners refer to the camera and the store; they go first.
     m_transfer.reset();
     m_models.reset();
@@ -123,7 +172,10 @@ SessionResult CameraSession::selectDevice(uint8_t index) {
     if (index >= count) {
         return SessionResult::failed(fmt::format("no camera {} ({} found)", index, count));
     }
-    if (!m_camera->selectDevice(index) || !m_camera->connected()) {
+    const bool opened = m_camera->selectDevice(index) && m_camera->connected();
+    markOpened();
+    m_failing = false;
+    if (!opened) {
         m_present = false;
         // The chosen camera is the selection now: plug tracking must not bring back the last.
         m_location = m_backends->usb->location(usbDevicePath(*m_backends->usb, index));
@@ -151,14 +203,78 @@ PlugChange CameraSession::checkPlugged() {
     // The "Device" page may have opened another camera since the last selection here.
     if (m_present && m_camera->connected()) m_location = m_camera->device().location();
     if (m_location.empty()) return PlugChange::None;
+    bool left = false;
+    {
+        std::lock_guard markLock(m_mark->mutex);
+        left = m_mark->left;
+    }
     const bool present = indexAtLocation(*m_backends->usb, m_location).has_value();
-    if (m_present && !present) {
+    bool lost = false;
+    // A camera that left and is back already (a reset re-enumerates within the re-check's
+    // delay) holds a dead handle: it is lost and found again in one check.
+    if (m_present && (left || !present)) {
         m_present = false;
         m_camera->close();
-        return PlugChange::Lost;
+        markOpened();
+        lost = true;
     }
-    if (!m_present && present && selectLocation(m_location)) return PlugChange::Back;
-    return PlugChange::None;
+    if (!m_present && present && selectLocation(m_location)) {
+        m_lastReapply = {};
+        if (m_reapply) reapply();
+        return PlugChange::Back;
+    }
+    return lost ? PlugChange::Lost : PlugChange::None;
+}
+
+void CameraSession::reapply() {
+    SettingsStore::Values kept;
+    {
+        std::lock_guard keptLock(m_keptMutex);
+        kept = m_kept;
+    }
+    if (kept.empty()) return;
+    // The file the values came from and whether they were saved stay as they were.
+    const std::string path = m_store.filePath();
+    const bool dirty = m_store.dirty();
+    m_store.replaceAll(std::move(kept));
+    m_store.setFilePath(path);
+    m_store.setDirty(dirty);
+    const SessionResult pushed = pushAll();
+    // The caller reports it, after what it logs on the way, so that the report stays on show.
+    if (pushed) {
+        m_lastReapply = {true, fmt::format(kReappliedText, m_location)};
+    } else {
+        m_lastReapply = SessionResult::failed(fmt::format(
+            "Re-applying the settings to the camera at port {} failed: {}", m_location,
+            pushed.message));
+    }
+}
+
+void CameraSession::markOpened() {
+    std::lock_guard lock(m_mark->mutex);
+    m_mark->openPath = m_camera->connected() ? m_camera->device().path() : std::string();
+    m_mark->left = false;
+}
+
+void CameraSession::keepStore() {
+    SettingsStore::Values values = m_store.values();
+    if (values.empty()) return;
+    std::lock_guard lock(m_keptMutex);
+    m_kept = std::move(values);
+}
+
+CameraState CameraSession::cameraState() const {
+    if (!m_camera->connected()) return CameraState::None;
+    {
+        std::lock_guard lock(m_mark->mutex);
+        if (m_mark->left) return CameraState::Lost;
+    }
+    return m_failing ? CameraState::Failing : CameraState::Ready;
+}
+
+void CameraSession::noteTransfer(bool cameOk) {
+    m_failing = !cameOk;
+    if (cameOk && m_wholeTransfers == 0) keepStore();
 }
 
 // The driver may call a callback it copied before unsubscribe() returned; the relay's lock makes
@@ -255,6 +371,8 @@ SessionResult CameraSession::readAllValues() {
     auto lock = batch();
     Watch watch(*this);
     const bool read = withUvc([this] { return m_transfer->readAllValues(); });
+    // What the camera holds is no change of the user's to save.
+    m_store.setDirty(false);
     if (!read) return SessionResult::failed(std::string(kNoCameraStatus));
     return watch.verdict("Reading all values from the camera");
 }
@@ -353,6 +471,7 @@ SessionResult CameraSession::resetDevice(bool force) {
         if (!force) return SessionResult::failed("the camera is not connected");
         // Forcing means trying the first camera the driver lists; without one nothing is sent.
         m_camera->selectDevice(0);
+        markOpened();
     }
     if (!m_camera->reset()) {
         m_log.appendText(true, "The camera did not take the reset command");
@@ -380,10 +499,13 @@ SessionResult CameraSession::toggleAutoWhiteBalance(bool wasChecked) {
     const auto source = openUvc();
     UvcProperties* set = source ? source->procAmp() : nullptr;
     const auto now = set ? set->get(UvcProcAmp::kWhiteBalance) : std::nullopt;
-    const bool ok =
-        now &&
-        (wasChecked ? set->set(UvcProcAmp::kWhiteBalance, kManualWhiteBalance, kUvcFlagManual)
-                    : set->set(UvcProcAmp::kWhiteBalance, now->value, kUvcFlagAuto));
+    int32_t manual = kManualWhiteBalance;
+    if (const auto range = set ? set->range(UvcProcAmp::kWhiteBalance) : std::nullopt) {
+        manual = nearestSetting(kManualWhiteBalance, *range);
+    }
+    const bool ok = now && (wasChecked
+                                ? set->set(UvcProcAmp::kWhiteBalance, manual, kUvcFlagManual)
+                                : set->set(UvcProcAmp::kWhiteBalance, now->value, kUvcFlagAuto));
     if (!ok) {
         m_log.appendText(true, "Failed to switch the automatic white balance");
         return SessionResult::failed("Failed to switch the automatic white balance");
@@ -415,7 +537,8 @@ SessionResult CameraSession::toggleSdi(bool wasChecked) {
 CameraMenuState CameraSession::menuState() {
     auto lock = batch();
     CameraMenuState m;
-    m.connected = m_camera->connected();
+    // A camera that left, or whose requests fail, cannot take a command any more than none.
+    m.connected = cameraState() == CameraState::Ready;
     if (!m.connected) return m;
     const VersionInfoFX3& fx3 = m_camera->versionFX3();
     m.sysInternals = fx3.buildAtLeast(kSysInternalsBuild);

@@ -12,6 +12,7 @@
 // so a timer's refresh never interleaves with a batch on a worker. "The work holder" in the
 // thread rules below is the thread whose batch holds the work.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -72,6 +73,10 @@ struct CameraMenuState {
     bool operator==(const CameraMenuState&) const = default;
 };
 
+// What the session logs after pushing the store to a camera that came back; the port is the
+// argument.
+inline constexpr std::string_view kReappliedText = "Settings re-applied to the camera at port {}";
+
 // What plug tracking saw of the selected camera.
 enum class PlugChange {
     None,
@@ -86,6 +91,16 @@ struct CameraSessionOptions {
     PanelModels::Windows windows = PanelModels::Windows::None;
     // The page models' preferences; null: the program's own.
     const Preferences* preferences = nullptr;
+    // A camera that comes back at the selected port gets the store's values pushed again.
+    bool reapplyOnReturn = false;
+};
+
+// What the panel can show of the selected camera.
+enum class CameraState {
+    None,     // no camera is open
+    Ready,    // open, and its last transfer came through
+    Lost,     // it left its port (unplugged, reset) and is not back yet
+    Failing,  // open, but requests to it failed in its last transfer
 };
 
 class CameraSession {
@@ -142,6 +157,24 @@ public:
     // change, after what it logs itself on the way, so that the report is what stays on show.
     // Thread: the window thread; takes the work.
     PlugChange checkPlugged();
+    // Whether checkPlugged() pushes the store to a camera that came back; and what the last such
+    // push did (empty message when none ran), for the caller to report.
+    // Thread: the owner's.
+    void setReapplyOnReturn(bool on) { m_reapply = on; }
+    bool reapplyOnReturn() const { return m_reapply; }
+    // Thread: the work holder.
+    const SessionResult& lastReapply() const { return m_lastReapply; }
+
+    // Whether the selected camera's values can be trusted: open, at its port, and its last
+    // transfer came through. Pages and tools grey themselves for anything but Ready.
+    // Thread: any.
+    CameraState cameraState() const;
+    // Ready, or open and in use by a batch that has not reported yet.
+    // Thread: any.
+    bool cameraUsable() const { return cameraState() == CameraState::Ready; }
+    // A window's own transfer (a page read) reports what it saw here.
+    // Thread: the work holder.
+    void noteTransfer(bool cameOk);
 
     // What the "Device" page asks of the session: device changes, the camera list, the camera
     // open now.
@@ -235,6 +268,20 @@ private:
     std::unique_ptr<CameraTransfer> m_transfer;
     std::string m_location;
     bool m_present = false;
+    bool m_reapply = false;
+    SessionResult m_lastReapply;
+    std::atomic<bool> m_failing{false};
+    // Plug events of the open camera, seen on the driver's thread.
+    struct PlugMark;
+    std::shared_ptr<PlugMark> m_mark;
+    int m_markToken = -1;
+    // The store as it stood when the camera was last known good, pushed again when it returns.
+    std::atomic<int> m_wholeTransfers{0};
+    std::mutex m_keptMutex;
+    SettingsStore::Values m_kept;
+    void keepStore();
+    void markOpened();
+    void reapply();
     // An operation may run a page's read that takes the work again on the same thread.
     CameraWork m_work;
     // Requests failed before the transfer under way began.

@@ -35,6 +35,9 @@ std::vector<Preference> defaultTable() {
     table.push_back({PreferenceName::kDevNotify, true, "Track device change notifications", 0, {}});
     table.push_back({PreferenceName::kLogApi, true, "Log API calls to FX3 and I²C", 0, {}});
     table.push_back({PreferenceName::kBetaOn, true, "Enable beta features", 0, {}});
+    table.push_back({PreferenceName::kReApply, true,
+                     "Re-apply settings when the camera comes back", 1, {}});
+    table.push_back({PreferenceName::kDemoScript, false, "Demo mode script", 0, {}});
     return table;
 }
 

@@ -28,6 +28,10 @@ inline constexpr char kFwRelease[] = "FwRelease";
 inline constexpr char kDevNotify[] = "DevNotify";
 inline constexpr char kLogApi[] = "LogApi";
 inline constexpr char kBetaOn[] = "BetaOn";
+// Nonzero: a camera that comes back at the selected port gets the panel's values again.
+inline constexpr char kReApply[] = "ReApply";
+// The demo mode's script, one "path | seconds" line per settings file.
+inline constexpr char kDemoScript[] = "DemoScript";
 }  // namespace PreferenceName
 
 struct Preference {

@@ -20,7 +20,8 @@ namespace {
 constexpr char kOrganisation[] = "Tavro";
 constexpr char kApplication[] = "Webcam tools";
 
-// Old value name in the profile group -> new name in the geometry subgroup.
+// Old value name in the profile group -> new name in the geometry subgroup: the title each
+// window keeps its position under, so that a migrated position is found by its window.
 constexpr std::array<std::pair<const char*, const char*>, 8> kGeometryMigration = {{
     {"Green Screen config window's X position",
      "Configure the chroma key enhancer (color substitution) X"},
@@ -28,8 +29,8 @@ constexpr std::array<std::pair<const char*, const char*>, 8> kGeometryMigration 
      "Configure the chroma key enhancer (color substitution) Y"},
     {"Main window's X position", "Tavro control center X"},
     {"Main window's Y position", "Tavro control center Y"},
-    {"PG AutoFunc window's X position", "Playground for auto functions X"},
-    {"PG AutoFunc window's Y position", "Playground for auto functions Y"},
+    {"PG AutoFunc window's X position", "Auto-functions' parameters X"},
+    {"PG AutoFunc window's Y position", "Auto-functions' parameters Y"},
     {"Registry dump window's X position", "Sensor's registers' overview X"},
     {"Registry dump window's Y position", "Sensor's registers' overview Y"},
 }};

@@ -14,10 +14,15 @@
 #include "shell/brisco_pages.h"
 #include "shell/brisco_startup.h"
 #include "shell/brisco_status_bar.h"
+#include "shell/global_hotkeys.h"
+#include "shell/release_notice.h"
+#include "tools/firmware/firmware_tools.h"
 #include "shell/user_dialogs.h"
 
 namespace TVR {
 namespace {
+
+constexpr double kSimulatedUpgradeTiming = 0.05;
 
 bool restartProgram() {
     QStringList arguments = QCoreApplication::arguments();
@@ -78,6 +83,20 @@ int CbriscoApp::run(QApplication& /*app*/) {
                               restartProgram};
         CbriscoDlg window(std::move(setup));
         registerBriscoTools(window);
+        FirmwareToolsOptions firmware;
+        firmware.followCamera = true;
+        // The simulated camera re-enumerates and configures in a fraction of the time.
+        if (parser.isSet(simulate)) {
+            firmware.timing = UpgradeTiming::scaled(kSimulatedUpgradeTiming);
+        }
+        registerFirmwareTools(window, std::move(firmware));
+        GlobalHotkeys hotkeys(log, [&window](int n) { window.loadPreset(n); });
+        // Both checks ask the network on worker threads; the window does not wait for them.
+        if (auto* notice = window.findChild<ReleaseNotice*>(
+                QString::fromLatin1(ReleaseNotice::kObjectName))) {
+            notice->checkAtStartup();
+        }
+        if (FirmwareTools* firmware = firmwareTools(window)) firmware->checkUpgradeLinks();
         window.exec();
     }
     // OK and Cancel both end a normal run.

@@ -2,10 +2,12 @@
 
 #include <fmt/format.h>
 #include <QAction>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLayout>
 #include <QMenu>
@@ -26,6 +28,7 @@
 #include "settings/preferences_storage.h"
 #include "shell/brisco_commands.h"
 #include "shell/brisco_status_bar.h"
+#include "shell/dlg_base.h"
 #include "shell/media_source.h"
 #include "shell/panel_models.h"
 #include "shell/preferences_dialog_model.h"
@@ -105,13 +108,15 @@ CbriscoDlg::CbriscoDlg(MainWindowSetup setup, QWidget* parent)
     options.openFirst = true;
     options.windows = PanelModels::Windows::Attached;
     options.preferences = &m_setup.preferences;
+    options.reapplyOnReturn = m_setup.preferences.number(PreferenceName::kReApply) != 0;
     m_session =
         std::make_unique<CameraSession>(m_setup.backends, m_setup.log, *m_prompter, options);
     m_media = std::make_unique<SessionMedia>(*m_session);
     m_context = std::make_unique<PanelContext>(
         PanelContext{*m_session, m_session->camera(), m_session->store(), m_session->models(),
                      m_session->transfer(), m_setup.preferences, m_setup.storage, m_setup.backends,
-                     *m_media, m_setup.log, m_setup.dialogs, [this] { readAllFromCamera(); }});
+                     *m_media, m_setup.log, m_setup.dialogs, [this] { readAllFromCamera(); },
+                     [this] { return confirmDiscard(); }, [this] { showCameraState(); }});
 
     // Store changes and log texts may come from a transfer's worker; the window handles them on
     // its own thread, and not at all once it is gone.
@@ -149,6 +154,8 @@ CbriscoDlg::CbriscoDlg(MainWindowSetup setup, QWidget* parent)
 
     // The main window keeps its position under its own name; the title then carries the file.
     CDlgBase::initDialog();
+    // In place before the first read, so that its splash shows over the window.
+    restoreGeometry();
     updateTitle();
     readAllFromCamera();
 }
@@ -287,7 +294,7 @@ void CbriscoDlg::updateMenuState() {
     for (const MenuCommand& c : menuCommands()) {
         QAction* a = action(c.id);
         if (a == nullptr) continue;
-        bool enabled = c.handled || m_toolFactories.count(c.id) != 0;
+        bool enabled = c.handled || m_toolFactories.count(c.id) != 0 || m_commands.count(c.id) != 0;
         if (c.needsCamera && !connected) enabled = false;
         if (c.minFx3Build > 0 && connected && !camera().versionFX3().buildAtLeast(c.minFx3Build)) {
             enabled = false;
@@ -301,6 +308,12 @@ void CbriscoDlg::updateMenuState() {
     }
     if (m_toolFactories.count(MenuId::kNoiseReduction) != 0 && connected) {
         action(MenuId::kNoiseReduction)->setEnabled(state.noiseReduction);
+    }
+    // The grading items are in the order of the curve tables: item k edits table k.
+    for (int id = MenuId::kGradingFirst; id <= MenuId::kGradingLast; ++id) {
+        if (m_toolFactories.count(id) != 0 && connected) {
+            action(id)->setEnabled(camera().tableAvailable(id - MenuId::kGradingFirst));
+        }
     }
     auto show = [this](int id, const MenuItemState& item) {
         QAction* a = action(id);
@@ -345,9 +358,12 @@ void CbriscoDlg::onCommand(int id, bool checked) {
                     {{"Pushing current values to camera", [&] { pushed = m_session->pushAll(); }}});
             }
             showBatchFailure(pushed);
+            refreshAfterPush();
             return;
         }
         case kExit:
+            if (!confirmDiscard()) return;
+            m_closeConfirmed = true;
             accept();
             return;
         case kRefresh:
@@ -375,11 +391,16 @@ void CbriscoDlg::onCommand(int id, bool checked) {
             showAbout();
             return;
         default:
+            if (const auto command = m_commands.find(id); command != m_commands.end()) {
+                command->second();
+                return;
+            }
             showTool(id);
             return;
     }
     // A toggle's item shows what the camera now says, not what the click assumed.
     updateMenuState();
+    refreshAfterPush();
 }
 
 QMessageBox::StandardButton CbriscoDlg::ask(QMessageBox::Icon icon, const QString& title,
@@ -395,12 +416,71 @@ QMessageBox::StandardButton CbriscoDlg::ask(QMessageBox::Icon icon, const QStrin
     return m_setup.dialogs.message(this, r);
 }
 
-void CbriscoDlg::openSettings() { m_session->loadSettingsAndPush({}); }
+void CbriscoDlg::openSettings() {
+    if (m_session->loadSettingsAndPush({}).outcome == LoadOutcome::Pushed) refreshAfterPush();
+}
 
 void CbriscoDlg::loadPreset(int n) {
     const Preset preset = m_presets.preset(n);
     if (preset.fileName.empty()) return;
-    m_session->loadSettingsAndPush(preset.fileName);
+    if (m_session->loadSettingsAndPush(preset.fileName).outcome == LoadOutcome::Pushed) {
+        refreshAfterPush();
+    }
+}
+
+void CbriscoDlg::refreshAfterPush() {
+    // A push changes more than the keys it names (a file, SDI output, the automatic controls),
+    // and the camera may refuse some: the pages show what it holds, not what was sent.
+    if (m_session->cameraUsable()) refreshCurrentPage();
+    refreshCameraPage();
+    showCameraState();
+}
+
+bool CbriscoDlg::confirmDiscard() {
+    if (!store().dirty()) return true;
+    const std::string path = store().filePath();
+    const QString name = path.empty() ? QStringLiteral("Untitled")
+                                      : QFileInfo(QString::fromStdString(path)).fileName();
+    const auto answer = ask(QMessageBox::Warning, QString::fromLatin1(kProgramTitle),
+                            QStringLiteral("Save changes to %1?").arg(name),
+                            QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                            QMessageBox::Save);
+    if (answer == QMessageBox::Save) return static_cast<bool>(m_session->saveFile());
+    return answer == QMessageBox::Discard;
+}
+
+void CbriscoDlg::showCameraState() {
+    const bool usable = m_session->cameraUsable();
+    for (const Page& page : m_pages) {
+        if (auto* window = qobject_cast<CDlgBaseFX3*>(page.widget)) {
+            window->setCameraValid(usable);
+        } else if (page.widget != nullptr) {
+            page.widget->setEnabled(usable);
+        }
+    }
+    for (const auto& [id, tool] : m_tools) {
+        if (auto* window = qobject_cast<CDlgBaseFX3*>(tool)) window->setCameraValid(usable);
+    }
+    updateMenuState();
+    emit cameraAvailabilityChanged(usable);
+}
+
+void CbriscoDlg::keyPressEvent(QKeyEvent* event) {
+    // A dialog closes on Escape; the panel is no dialog to its user.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    CDlgBase::keyPressEvent(event);
+}
+
+void CbriscoDlg::closeEvent(QCloseEvent* event) {
+    if (!m_closeConfirmed && !confirmDiscard()) {
+        event->ignore();
+        return;
+    }
+    m_closeConfirmed = false;
+    CDlgBase::closeEvent(event);
 }
 
 void CbriscoDlg::readAllFromCamera() {
@@ -415,6 +495,7 @@ void CbriscoDlg::readAllFromCamera() {
     }
     m_session->readAllDone(read);
     showBatchFailure(read);
+    showCameraState();
     // A camera answered, so "no cameras" no longer describes the system.
     if (read && m_statusBar->defaultText() ==
                     QString::fromUtf8(kNoCameraStatus.data(),
@@ -482,6 +563,7 @@ void CbriscoDlg::showPreferences() {
 }
 
 void CbriscoDlg::applyPreferencesOutcome(const PreferencesDialogOutcome& outcome) {
+    m_session->setReapplyOnReturn(outcome.reApply);
     if (outcome.menuChanged) rebuildMenu();
     setDeviceTracking(outcome.devNotify);
     if (!outcome.themeChanged) return;
@@ -490,7 +572,10 @@ void CbriscoDlg::applyPreferencesOutcome(const PreferencesDialogOutcome& outcome
             QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok) {
         return;
     }
+    // The new program reads the camera afresh: what is not saved now is lost.
+    if (!confirmDiscard()) return;
     if (m_setup.restart && m_setup.restart()) {
+        m_closeConfirmed = true;
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     } else {
         m_setup.log.appendMessage(true, "Failed to restart the application");
@@ -510,6 +595,15 @@ void CbriscoDlg::showAbout() {
 
 void CbriscoDlg::registerTool(int menuId, ToolFactory factory) {
     m_toolFactories[menuId] = std::move(factory);
+    updateMenuState();
+}
+
+void CbriscoDlg::registerCommand(int menuId, std::function<void()> run) {
+    if (run) {
+        m_commands[menuId] = std::move(run);
+    } else {
+        m_commands.erase(menuId);
+    }
     updateMenuState();
 }
 
@@ -558,7 +652,9 @@ void CbriscoDlg::dropFiles(const QStringList& paths) {
     const QString name = QFileInfo(path).fileName();
     const QString type = name.size() >= 4 ? name.right(3).toLower() : QString();
     if (type == QLatin1String("qcf")) {
-        m_session->loadSettingsAndPush(path.toStdString());
+        if (m_session->loadSettingsAndPush(path.toStdString()).outcome == LoadOutcome::Pushed) {
+            refreshAfterPush();
+        }
     } else if ((type == QLatin1String("img") || type == QLatin1String("bin")) && m_firmwareDrop) {
         m_firmwareDrop(path, type == QLatin1String("bin"));
     } else {

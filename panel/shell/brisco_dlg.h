@@ -22,7 +22,9 @@
 #include "shell/panel_context.h"
 
 class QAction;
+class QCloseEvent;
 class QDragEnterEvent;
+class QKeyEvent;
 class QDropEvent;
 class QMenu;
 class QMenuBar;
@@ -84,6 +86,9 @@ public:
     // Tool windows of menu commands: a registered command is enabled (under the camera rules of
     // its item) and shows its window, created on first use and hidden rather than destroyed.
     void registerTool(int menuId, ToolFactory factory);
+    // A command that runs `run` (a modal dialog, a web page): enabled like a registered tool.
+    // An empty function takes the command back.
+    void registerCommand(int menuId, std::function<void()> run);
     QWidget* showTool(int menuId);
 
     // The dropped files, as a drop of them would.
@@ -96,6 +101,12 @@ public:
     void readAllFromCamera();
     // What the preferences dialog's OK set off.
     void applyPreferencesOutcome(const PreferencesDialogOutcome& outcome);
+    // With unsaved changes asks "Save changes to NAME?" (Save / Discard / Cancel); true when
+    // they were saved or may be dropped.
+    bool confirmDiscard();
+    // Greys and empties the pages and tool windows while the camera cannot be trusted (none,
+    // lost, failing), enables them otherwise, and says so to cameraAvailabilityChanged.
+    void showCameraState();
 
     CameraSession& session() { return *m_session; }
     ImgSensor& camera();
@@ -105,7 +116,15 @@ public:
     Presets& presets() { return m_presets; }
     PanelContext& context() { return *m_context; }
 
+signals:
+    // After every whole read and when the camera was lost: whether windows that hold camera
+    // values may show them. Windows not built on CDlgBaseFX3 follow it to grey themselves.
+    void cameraAvailabilityChanged(bool usable);
+
 protected:
+    // Escape never closes the panel; closing asks about unsaved changes.
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -134,6 +153,8 @@ private:
     bool cameraBusy();
     // Shows a batch's failure in the status bar after the batch's own closing lines.
     void showBatchFailure(const SessionResult& result);
+    // After a push: the visible pages show what the camera holds now.
+    void refreshAfterPush();
 
     struct SessionMedia;
 
@@ -150,8 +171,11 @@ private:
     std::map<int, QAction*> m_actions;
     std::unique_ptr<Menus> m_menus;
     std::map<int, ToolFactory> m_toolFactories;
+    std::map<int, std::function<void()>> m_commands;
     std::map<int, QWidget*> m_tools;
     std::function<void(const QString&, bool)> m_firmwareDrop;
+    // The unsaved-changes question was answered for the close under way.
+    bool m_closeConfirmed = false;
     // Queued texts and store changes look the window up here; it is emptied on destruction.
     std::shared_ptr<Anchor> m_anchor;
 };

@@ -9,6 +9,9 @@
 #include "shell/tab_gains.h"
 #include "shell/tab_led.h"
 #include "shell/video_proc_amp.h"
+#include "shell/release_notice.h"
+#include "tools/apilog/api_cmd_log_view.h"
+#include "tools/firmware/firmware_tools.h"
 #include "tools/test_patterns/test_patterns.h"
 #include "usb/usb_device.h"
 
@@ -20,6 +23,8 @@ PageFactory briscoPageFactory() {
 
         auto* basic = new CTabBasic(c.session, c.preferences, &c.geometry, parent);
         basic->setReadAll(c.readAllFromCamera);
+        basic->setSwitchCheck(c.confirmDiscard);
+        basic->setCameraLost(c.cameraLost);
         Page device{QStringLiteral("Device"), basic, basic, {}, {}};
         device.deviceTracking = [basic](bool on) { basic->setDeviceTracking(on); };
         pages.push_back(std::move(device));
@@ -42,6 +47,11 @@ void registerBriscoTools(CbriscoDlg& window) {
     window.registerTool(MenuId::kTestPatterns, [](PanelContext& c, QWidget* parent) -> QWidget* {
         return new CTestPatterns(c.models.testPatterns(), &c.geometry, parent);
     });
+    window.registerTool(MenuId::kApiLog, [](PanelContext& c, QWidget* parent) -> QWidget* {
+        return new CApiCmdLogView(c.log, &c.geometry, parent);
+    });
+    registerFirmwareTools(window);
+    registerHelpCommands(window);
 }
 
 }  // namespace TVR

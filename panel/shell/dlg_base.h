@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "settings/table_value_owner.h"
 
@@ -61,6 +62,7 @@ class CDlgBaseFX3 : public CDlgBaseBrisco, public OwnerWindow {
     Q_OBJECT
 public:
     CDlgBaseFX3(TableValueOwner& model, const PreferencesStorage* geometry, QWidget* parent);
+    // Waits for a read on a worker to end.
     ~CDlgBaseFX3() override;
 
     TableValueOwner& model() { return m_model; }
@@ -77,8 +79,22 @@ public:
     void loadFromPB();
     // Whether a batch holds the camera's work now; logs the refusal when it does.
     bool cameraBusy();
-    // The update step with the counter held at 1 (restored afterwards).
+    // The update step with the counter held at 1 (restored afterwards). A window without
+    // camera values shows none.
     void updateHeld();
+
+    // Whether the window has camera values to show: without (no camera, a camera that left, or
+    // reads that failed) it is greyed and its fields are empty, so that nothing reads as a value
+    // the camera holds. The main window sets it after every whole read; the window's own reads
+    // set it from what they saw.
+    virtual void setCameraValid(bool valid);
+    bool cameraValid() const { return m_cameraValid; }
+
+    // `_readState` on a worker, the window thread free meanwhile (no splash); `done` runs on the
+    // window thread afterwards, once the update step ran. False, with nothing started, while a
+    // batch holds the camera or a read of this window runs.
+    bool readStateAsync(std::function<void()> done);
+    bool readInFlight() const { return m_reader.joinable(); }
 
 protected:
     // The window's initialisation ends: the counter goes from 1 to 0.
@@ -86,11 +102,15 @@ protected:
     // The name of the splash task that reads the window's values.
     virtual std::string readStateTaskName() const;
     void showEvent(QShowEvent* event) override;
+    // Empties every field and check box of the window (the controls stay where they are).
+    virtual void blankControls();
 
 private:
     void runBatch(const std::function<void()>& step);
 
     TableValueOwner& m_model;
+    bool m_cameraValid = true;
+    std::thread m_reader;
 };
 
 // A page of the main window's tab control.

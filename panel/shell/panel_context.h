@@ -41,6 +41,11 @@ struct PanelContext {
     UserDialogs& dialogs;
     // The main window's full read (a device was selected): store, pages, status and menu.
     std::function<void()> readAllFromCamera;
+    // Asks about unsaved changes before they would be lost (another camera is opened); false
+    // when the user cancelled.
+    std::function<bool()> confirmDiscard = {};
+    // The selected camera was lost: grey what needs it.
+    std::function<void()> cameraLost = {};
 };
 
 // One page of the tab control, in tab order.

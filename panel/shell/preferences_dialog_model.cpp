@@ -34,6 +34,7 @@ PreferencesDialogValues PreferencesDialogModel::fromPreferences(const Preference
     }
     v.devNotify = preferences.number(Name::kDevNotify) != 0;
     v.betaOn = preferences.number(Name::kBetaOn) != 0;
+    v.reApply = preferences.number(Name::kReApply) != 0;
     applyExpertRule(v);
     return v;
 }
@@ -84,11 +85,13 @@ PreferencesDialogOutcome PreferencesDialogModel::apply(const PreferencesDialogVa
     }
     preferences.setNumber(Name::kDevNotify, values.devNotify ? 1 : 0);
     preferences.setNumber(Name::kBetaOn, values.betaOn ? 1 : 0);
+    preferences.setNumber(Name::kReApply, values.reApply ? 1 : 0);
 
     outcome.themeChanged = preferences.number(Name::kTheme) != oldTheme;
     outcome.menuChanged = preferences.number(Name::kExpert) != oldExpert ||
                           preferences.number(Name::kBetaOn) != oldBeta;
     outcome.devNotify = values.devNotify;
+    outcome.reApply = values.reApply;
     return outcome;
 }
 

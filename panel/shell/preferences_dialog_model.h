@@ -25,6 +25,7 @@ struct PreferencesDialogValues {
     int releaseIndex = 4;  // into kReleaseTypeNames
     bool devNotify = false;
     bool betaOn = false;
+    bool reApply = true;
     bool operator==(const PreferencesDialogValues&) const = default;
 };
 
@@ -33,6 +34,7 @@ struct PreferencesDialogOutcome {
     bool themeChanged = false;  // offer the restart
     bool menuChanged = false;   // Expert or BetaOn changed: rebuild the menu
     bool devNotify = false;     // device tracking on after OK
+    bool reApply = true;        // settings re-applied to a camera that comes back
 };
 
 class PreferencesDialogModel {

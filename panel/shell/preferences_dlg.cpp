@@ -126,6 +126,10 @@ CPreferencesDlg::CPreferencesDlg(Preferences& preferences, const PreferencesStor
                                  this),
                    kBetaCheck);
     layout->addWidget(m_beta);
+    m_reApply = named(
+        new QCheckBox(QStringLiteral("Re-apply settings when the camera comes back"), this),
+        kReApplyCheck);
+    layout->addWidget(m_reApply);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto* defaultsButton =
@@ -162,6 +166,7 @@ void CPreferencesDlg::show(const PreferencesDialogValues& v) {
     m_release->setCurrentIndex(v.releaseIndex);
     m_devNotify->setChecked(v.devNotify);
     m_beta->setChecked(v.betaOn);
+    m_reApply->setChecked(v.reApply);
     m_showing = false;
     applyExpertRule();
 }
@@ -181,6 +186,7 @@ PreferencesDialogValues CPreferencesDlg::values() const {
     v.releaseIndex = m_release->currentIndex();
     v.devNotify = m_devNotify->isChecked();
     v.betaOn = m_beta->isChecked();
+    v.reApply = m_reApply->isChecked();
     return v;
 }
 

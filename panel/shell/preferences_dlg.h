@@ -40,6 +40,7 @@ public:
         kLogApiCheck = 1250,
         kDefaultsButton = 1253,
         kBetaCheck = 1272,
+        kReApplyCheck = 1330,
     };
 
     // `storage` receives the preferences on OK (nothing is written when null); `log` is the
@@ -80,6 +81,7 @@ private:
     QComboBox* m_release = nullptr;
     QCheckBox* m_devNotify = nullptr;
     QCheckBox* m_beta = nullptr;
+    QCheckBox* m_reApply = nullptr;
 };
 
 }  // namespace TVR

@@ -17,6 +17,8 @@ namespace {
 // 160 × 70 dialog units on a common 8-point font.
 constexpr int kWidth = 240;
 constexpr int kHeight = 114;
+// The status pane's own margins and its size grip's room around the text.
+constexpr int kTextMargin = 32;
 }  // namespace
 
 CSplash::CSplash(QWidget* parent, ApiLog& log, int delayMs)
@@ -68,7 +70,26 @@ QString CSplash::statusText() const { return m_status->currentMessage(); }
 
 bool CSplash::batchDone() const { return m_runner == nullptr || m_runner->done(); }
 
-void CSplash::setStatus(const QString& text) { m_status->showMessage(text); }
+void CSplash::setStatus(const QString& text) {
+    m_status->showMessage(text);
+    fitText(text);
+}
+
+void CSplash::fitText(const QString& text) {
+    // The box grows with a long task name rather than cutting it; it never shrinks while shown.
+    const int needed = m_status->fontMetrics().horizontalAdvance(text) + kTextMargin;
+    if (needed > width()) setFixedSize(needed, kHeight);
+}
+
+void CSplash::placeOverParent() {
+    // Over the middle of the window it works for, which may not be on show yet at start-up
+    // (its position is restored before the first read).
+    const QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+    if (owner == nullptr) return;
+    QRect box = rect();
+    box.moveCenter(owner->geometry().center());
+    move(box.topLeft());
+}
 
 void CSplash::statusChanged(const std::string& text) {
     QMetaObject::invokeMethod(
@@ -90,6 +111,7 @@ void CSplash::busy(bool on) {
 
 void CSplash::showModal(const std::string& status) {
     setStatus(QString::fromStdString(status));
+    placeOverParent();
     exec();
 }
 

@@ -32,6 +32,8 @@ public:
 
     // Runs the batch; returns when every task has finished. At most one batch per object.
     BatchResult run(Batch tasks);
+    // Where the box goes when shown: centred on its parent's window.
+    void placeOverParent();
 
     // The status pane's text.
     QString statusText() const;
@@ -49,6 +51,7 @@ public slots:
 
 private:
     void setStatus(const QString& text);
+    void fitText(const QString& text);
 
     ApiLog& m_log;
     int m_delayMs;

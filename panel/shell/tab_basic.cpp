@@ -77,10 +77,27 @@ CTabBasic::CTabBasic(CameraSession& session, const Preferences& preferences,
     session.log().appendText(false, "Initializing...");
     setupDeviceList();
     setDeviceTracking(preferences.number(PreferenceName::kDevNotify) != 0);
+    m_followToken = m_session.subscribeDeviceChanges([this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!m_list.suspended()) m_recheck.start();
+            },
+            Qt::QueuedConnection);
+    });
     initDialog();
 }
 
-CTabBasic::~CTabBasic() { unregisterDeviceChanges(); }
+CTabBasic::~CTabBasic() {
+    unregisterDeviceChanges();
+    if (m_followToken >= 0) m_session.unsubscribeDeviceChanges(m_followToken);
+}
+
+void CTabBasic::setCameraValid(bool valid) {
+    if (valid) return;
+    m_basic.showNoCamera();
+    showTexts(false);
+}
 
 void CTabBasic::buildControls() {
     auto* grid = new QGridLayout(this);
@@ -116,7 +133,7 @@ void CTabBasic::buildControls() {
     grid->addWidget(m_fpgaUpgrade, 4, 2);
     grid->setRowStretch(5, 1);
 
-    // The release check that would offer the upgrades is not wired to the page yet.
+    // Hidden until a release check offers an upgrade.
     m_fx3Upgrade->hide();
     m_fpgaUpgrade->hide();
 
@@ -159,6 +176,7 @@ void CTabBasic::setupDeviceList() {
     m_box->clear();
     for (const DeviceEntry& e : m_list.entries()) m_box->addItem(QString::fromStdString(e.text));
     m_box->setCurrentIndex(result.selection ? static_cast<int>(*result.selection) : -1);
+    m_shownIndex = m_box->currentIndex();
     m_filling = false;
 
     if (!result.lostWarning.empty()) warn(toQ(kWarningTitle), toQ(result.lostWarning));
@@ -171,12 +189,20 @@ void CTabBasic::setupDeviceList() {
 
 void CTabBasic::onBoxChanged(int index) {
     if (m_filling) return;
+    if (m_switchCheck && !m_switchCheck()) {
+        m_filling = true;
+        m_box->setCurrentIndex(m_shownIndex);
+        m_filling = false;
+        return;
+    }
+    m_shownIndex = index;
     m_list.select(index >= 0 ? std::optional<size_t>(static_cast<size_t>(index)) : std::nullopt);
     selectionChange();
 }
 
 void CTabBasic::selectionChange() {
     if (cameraBusy()) return;
+    ++m_selections;
     if (const auto entry = m_list.selection()) {
         bool opened = false;
         {
@@ -190,6 +216,7 @@ void CTabBasic::selectionChange() {
             m_basic.showControlPort();
             m_fx3Upgrade->hide();
             m_fpgaUpgrade->hide();
+            emit cameraOpened();
         } else {
             // The texts of the camera open before would otherwise stay on show.
             m_basic.readState();
@@ -217,7 +244,7 @@ void CTabBasic::deviceChange() {
 
 void CTabBasic::onRecheck() {
     m_recheck.stop();
-    if (!m_list.deviceChangeStartsTimer()) return;
+    if (m_list.suspended()) return;
     // A rebuild under way may have counted before this change, and a batch may hold the camera
     // (this may run in its modal loop); look again once they are done.
     if (DeviceListModel::rebuildUnderWay() || m_session.work().busy()) {
@@ -230,13 +257,34 @@ void CTabBasic::onRecheck() {
         const auto lock = m_session.batch();
         port = m_session.selectedLocation();
     }
-    if (plug == PlugChange::None && !m_list.countChanged()) return;
-    setupDeviceList();
+    // The list follows the cameras only while tracking is on; the selected camera is followed
+    // always (a reset takes it away and brings it back).
+    const bool rebuild = m_list.tracking() && (plug != PlugChange::None || m_list.countChanged());
+    if (plug == PlugChange::None && !rebuild) return;
+    const int selections = m_selections;
+    if (rebuild) setupDeviceList();
+    if (plug == PlugChange::Back && m_selections == selections) {
+        // Back at the same entry: read it again, as a selection would.
+        if (m_readAll) {
+            m_readAll();
+        } else {
+            m_session.readAll();
+        }
+        refresh();
+    } else if (plug == PlugChange::Lost && m_selections == selections) {
+        setCameraValid(false);
+        if (m_cameraLost) m_cameraLost();
+    }
     // Reported after the rebuild's own lines, so that the status bar keeps showing it.
     if (plug == PlugChange::Lost) {
         m_session.log().appendText(true, fmt::format(kCameraUnpluggedText, port));
     } else if (plug == PlugChange::Back) {
-        m_session.log().appendText(false, fmt::format(kCameraBackText, port));
+        const SessionResult& reapplied = m_session.lastReapply();
+        if (!reapplied.message.empty()) {
+            m_session.log().appendText(!reapplied.ok, reapplied.message);
+        } else {
+            m_session.log().appendText(false, fmt::format(kCameraBackText, port));
+        }
     }
 }
 

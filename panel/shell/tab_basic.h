@@ -53,6 +53,12 @@ public:
     ~CTabBasic() override;
 
     void updateControls() override;
+    // The page stays usable without a camera (it is where another one is chosen); it shows no
+    // chip and no versions then.
+    void setCameraValid(bool valid) override;
+    // Asked before another camera is opened in place of one with unsaved changes; false keeps
+    // the current selection. Unset: nothing is asked.
+    void setSwitchCheck(std::function<bool()> check) { m_switchCheck = std::move(check); }
 
     const DeviceListModel& deviceList() const { return m_list; }
     // `_setupDeviceList` over the session's list of cameras.
@@ -66,6 +72,9 @@ public:
     // What a selection reads: the main window's full read (store, pages, status, menu). Until
     // set, the session's read all.
     void setReadAll(std::function<void()> readAll) { m_readAll = std::move(readAll); }
+    // Runs after the selected camera was lost without the list being rebuilt, so that the main
+    // window greys what needs the camera.
+    void setCameraLost(std::function<void()> lost) { m_cameraLost = std::move(lost); }
     // While the firmware upgrade runs, device changes are not acted on.
     void setDeviceChangesSuspended(bool on) { m_list.setSuspended(on); }
     bool recheckPending() const { return m_recheck.isActive(); }
@@ -77,6 +86,8 @@ public slots:
 signals:
     // A click on a visible "Upgrade available" notice (1270 FX3, 1271 FPGA).
     void upgradeClicked(int controlId);
+    // The selected camera was opened (its upgrade notices were hidden).
+    void cameraOpened();
 
 private:
     void buildControls();
@@ -93,6 +104,13 @@ private:
     TabBasicModel& m_basic;
     PageMessages* m_messages;
     std::function<void()> m_readAll;
+    std::function<bool()> m_switchCheck;
+    std::function<void()> m_cameraLost;
+    int m_selections = 0;
+    int m_shownIndex = -1;
+    // Follows the selected camera through unplugging and resets, whether or not the list
+    // tracks device changes.
+    int m_followToken = -1;
     DeviceListModel m_list;
     QTimer m_recheck;
     int m_token = -1;

@@ -70,6 +70,13 @@ void TabBasicModel::showNotDetected() {
     m_texts.chipset = std::string(kChipsetNotDetected);
 }
 
+void TabBasicModel::showNoCamera() {
+    std::lock_guard lock(m_mutex);
+    m_texts.chipset = std::string(kChipsetNotDetected);
+    m_texts.fx3.clear();
+    m_texts.fpga.clear();
+}
+
 void TabBasicModel::showControlPort() {
     const std::string text = portText(camera().i2cAddress());
     std::lock_guard lock(m_mutex);

@@ -43,6 +43,9 @@ public:
     TabBasicTexts texts() const;
     // No camera selected: the default port and the not-detected chipset text.
     void showNotDetected();
+    // No camera to describe (it left, or does not answer): no chip and no versions; the port
+    // stays as typed.
+    void showNoCamera();
     // Shows the camera's current port, for a newly opened camera.
     void showControlPort();
 

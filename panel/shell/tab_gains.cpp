@@ -19,6 +19,7 @@
 #include <functional>
 #include <optional>
 
+#include "sensor/img_sensor.h"
 #include "settings/camera_work.h"
 #include "settings/preferences.h"
 #include "shell/tab_gains_model.h"
@@ -245,6 +246,9 @@ void CTabGains::buildControls() {
     top->addStretch(1);
 
     m_refreshTimer = new QTimer(this);
+    // Each refresh starts the wait for the next when it ends, so a slow camera is never asked
+    // again before it answered.
+    m_refreshTimer->setSingleShot(true);
     // The first ranges, before the camera was ever read.
     for (const ControlRange& r : m_model.ranges()) setRange(r.controlId, r.minimum, r.maximum);
     showExposureSlider();
@@ -283,7 +287,9 @@ QWidget* CTabGains::byId(int controlId) const {
     return findChild<QWidget*>(controlName(controlId));
 }
 
-bool CTabGains::autoRefreshActive() const { return m_refreshTimer->isActive(); }
+bool CTabGains::autoRefreshActive() const {
+    return m_refreshTimer->isActive() || m_refreshing;
+}
 
 int CTabGains::autoRefreshIntervalMs() const { return m_refreshTimer->interval(); }
 
@@ -329,6 +335,10 @@ void CTabGains::showExposureSlider() {
 
 void CTabGains::showEnabled(int controlId, bool enabled) {
     if (QWidget* w = byId(controlId)) w->setEnabled(enabled);
+    // A number's spin buttons change it as much as typing does.
+    if (const int spin = spinOfNumber(controlId); spin != 0) {
+        if (QWidget* w = byId(spin)) w->setEnabled(enabled);
+    }
 }
 
 void CTabGains::updateControls() {
@@ -371,6 +381,8 @@ void CTabGains::onSpinChanged(int spinId, int value) {
     for (const SpinBuddy& b : kSpinBuddies) {
         if (b.spinId != spinId) continue;
         auto* box = qobject_cast<QLineEdit*>(byId(b.numberId));
+        // A greyed value is not the user's to change, whatever reaches its spin.
+        if (box == nullptr || !box->isEnabled()) return;
         {
             const QSignalBlocker block(box);
             box->setText(QString::number(value));
@@ -441,13 +453,24 @@ void CTabGains::onAutoRefreshClicked(bool checked) {
 }
 
 void CTabGains::onAutoRefreshTick() {
-    // The splash of a slow read runs a modal loop in which the next tick may arrive, and so
-    // does every other batch of camera work: the tick is skipped then.
     if (m_refreshing) return;
-    if (CameraWork* work = model().work(); work != nullptr && work->busy()) return;
+    auto next = [this] {
+        m_refreshing = false;
+        if (m_autoRefresh->isChecked()) m_refreshTimer->start();
+    };
+    // The read runs on a worker without a splash: the window stays live however slow the
+    // camera, and a click during the read is not lost. A batch holding the camera, or no
+    // camera, skips the tick.
     m_refreshing = true;
-    refresh();
-    m_refreshing = false;
+    if (!camera().connected() || !readStateAsync(next)) next();
+}
+
+void CTabGains::blankControls() {
+    // Auto-refresh is the page's own switch, not a camera value.
+    const bool refreshing = m_autoRefresh->isChecked();
+    CDlgBaseTab::blankControls();
+    const QSignalBlocker block(m_autoRefresh);
+    m_autoRefresh->setChecked(refreshing);
 }
 
 }  // namespace TVR

@@ -30,6 +30,13 @@ public:
     ~CTabGains() override;
 
     void updateControls() override;
+    // Whether the auto-refresh read runs now, on its worker.
+    bool autoRefreshReading() const { return m_refreshing && readInFlight(); }
+
+protected:
+    void blankControls() override;
+
+public:
 
     // The "Auto-refresh" timer: running, and its interval.
     bool autoRefreshActive() const;

@@ -14,11 +14,13 @@ TEST(CliPrefs, ListsEveryPreferenceWithItsDefaultAndDescription) {
     const CliRun r = runCliWith({"prefs", "--file", ini});
     ASSERT_EQ(r.rc, 0) << r.err;
     const auto rows = outputLines(r.out);
-    ASSERT_EQ(rows.size(), 20u);
+    ASSERT_EQ(rows.size(), 22u);
     EXPECT_EQ(rows.front(), "Base\t10\tDefault base for numbers in Consoles");
     EXPECT_EQ(rows[5], "Splash\t400\tTime delay before showing splash screen, ms");
     EXPECT_EQ(rows[7], "PFN1\t\tPreset file name No1");
-    EXPECT_EQ(rows.back(), "BetaOn\t0\tEnable beta features");
+    EXPECT_EQ(rows[19], "BetaOn\t0\tEnable beta features");
+    EXPECT_EQ(rows[20], "ReApply\t1\tRe-apply settings when the camera comes back");
+    EXPECT_EQ(rows.back(), "DemoScript\t\tDemo mode script");
     EXPECT_TRUE(r.err.empty()) << r.err;
 }
 
@@ -72,7 +74,7 @@ TEST(CliPrefs, AnUnusableStoredValueIsReportedAndShownAsItsDefault) {
     ASSERT_EQ(r.rc, 0);
     EXPECT_NE(r.err.find("Splash is unusable"), std::string::npos) << r.err;
     const auto rows = outputLines(r.out);
-    ASSERT_EQ(rows.size(), 20u);
+    ASSERT_EQ(rows.size(), 22u);
     EXPECT_EQ(rows[0].substr(0, 8), "Base\t16\t");
     EXPECT_EQ(rows[5].substr(0, 11), "Splash\t400\t");
 }

@@ -130,13 +130,12 @@ TEST(CameraSession, AutomaticTogglesFlipTheUvcFlags) {
     ASSERT_TRUE(s.toggleAutoExposure(false));
     EXPECT_EQ(s.menuState().autoExposure, (MenuItemState{true, true}));
 
-    // Manual white balance falls back to 2000, below the simulated property's range: refused,
-    // and the property stays automatic.
-    const SessionResult manual = s.toggleAutoWhiteBalance(true);
-    EXPECT_FALSE(manual);
-    EXPECT_EQ(manual.message, "Failed to switch the automatic white balance");
-    EXPECT_EQ(s.menuState().autoWhiteBalance, (MenuItemState{true, true}));
+    // Manual white balance takes the setting nearest 2000 the property allows (see
+    // CameraSessionToggles).
+    ASSERT_TRUE(s.toggleAutoWhiteBalance(true));
+    EXPECT_EQ(s.menuState().autoWhiteBalance, (MenuItemState{true, false}));
     ASSERT_TRUE(s.toggleAutoWhiteBalance(false));
+    EXPECT_EQ(s.menuState().autoWhiteBalance, (MenuItemState{true, true}));
 
     SessionRig none("uvc=none");
     EXPECT_FALSE(none.session->toggleAutoExposure(false));

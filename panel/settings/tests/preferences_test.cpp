@@ -81,11 +81,17 @@ TEST(ConsoleNumber, WideValuesKeepTheirBitsOrSaturate) {
 TEST(Preferences, TableDefaultsAndKinds) {
     Preferences prefs;
     const auto entries = prefs.entries();
-    ASSERT_EQ(entries.size(), 20u);
+    ASSERT_EQ(entries.size(), 22u);
     EXPECT_EQ(entries.front().name, "Base");
     EXPECT_EQ(entries[7].name, "PFN1");
     EXPECT_EQ(entries[16].name, "PFD5");
-    EXPECT_EQ(entries.back().name, "BetaOn");
+    EXPECT_EQ(entries[19].name, "BetaOn");
+    // Settings come back with a re-plugged camera unless the user turns it off.
+    EXPECT_EQ(entries[20].name, "ReApply");
+    EXPECT_EQ(prefs.number("ReApply"), 1);
+    // The demo mode's script follows the documented table.
+    EXPECT_EQ(entries.back().name, "DemoScript");
+    EXPECT_FALSE(entries.back().numeric);
     EXPECT_EQ(entries[6].description, "Earliest h/w release type to upgrade to");
     EXPECT_EQ(entries[9].description, "Preset file name No3");
     EXPECT_EQ(entries[13].description, "Preset description No2");
@@ -239,6 +245,19 @@ TEST_F(PreferencesStorageTest, GeometryMigrationRunsOnce) {
     storage.writeGeometry("Tavro control center", {5, 6, 0, 0}, false);
     EXPECT_FALSE(storage.migrateGeometry());
     EXPECT_EQ(storage.readGeometry("Tavro control center").x, 5);
+}
+
+TEST_F(PreferencesStorageTest, MigratedPositionsLandUnderTheTitlesTheWindowsRead) {
+    TestSupport::writeBytes(path,
+                            "[Tavro%20camera%20control%20center]\r\n"
+                            "PG%20AutoFunc%20window%27s%20X%20position=70\r\n"
+                            "PG%20AutoFunc%20window%27s%20Y%20position=80\r\n");
+    EXPECT_TRUE(storage.migrateGeometry());
+    // The automatic functions' window keeps its position under its title.
+    const StoredGeometry autoFunctions = storage.readGeometry("Auto-functions' parameters");
+    EXPECT_EQ(autoFunctions.x, 70);
+    EXPECT_EQ(autoFunctions.y, 80);
+    EXPECT_FALSE(storage.readGeometry("Playground for auto functions").x);
 }
 
 TEST(WindowPlacement, StoredPositionComesBackOnAMonitor) {

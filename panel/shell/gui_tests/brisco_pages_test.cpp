@@ -144,9 +144,11 @@ TEST(BriscoPages, TheDevicePageAndStatusBarFollowTheSelectedCameraLeavingAndComi
     EXPECT_FALSE(session.connected());
     EXPECT_FALSE(p.window->store().has("OV_EXPOSURE"));
 
-    // Back at the same port: the session opened it again and the page shows it.
+    // Back at the same port: the session opened it again, pushed the values it held before the
+    // camera left and the page shows it.
     p.driver().plug(cam);
-    const QString back = QString::fromStdString("The camera at port " + port + " is back");
+    const QString back =
+        QString::fromStdString("Settings re-applied to the camera at port " + port);
     ASSERT_TRUE(waitUntil([&] { return bar.paneText() == back; })) << bar.paneText().toStdString();
     EXPECT_FALSE(bar.errorShown());
     ASSERT_EQ(box->count(), 1);

@@ -3,6 +3,8 @@
 // What the GUI tests share: a simulated camera opened on an ImgSensor with its settings store,
 // a preferences file in a temporary folder, and widget lookup by control id.
 
+#include <gtest/gtest.h>
+
 #include <QAbstractButton>
 #include <QString>
 #include <QWidget>
@@ -33,6 +35,14 @@ struct CameraRig : TestSupport::SimCameraRig {
 template <typename W>
 W* control(QWidget& window, int controlId) {
     return window.findChild<W*>(QStringLiteral("c%1").arg(controlId));
+}
+
+// The same through a pointer, failing the test (with the id) when there is none.
+template <typename W>
+W* get(QWidget* window, int controlId) {
+    W* w = control<W>(*window, controlId);
+    EXPECT_NE(w, nullptr) << controlId;
+    return w;
 }
 
 // Clicks a check box on its indicator, where a user would.

@@ -133,7 +133,7 @@ TEST(CTabLED, FanBoxSwitchesTheFanAndIsHiddenWhereTheFirmwareHasNone) {
     EXPECT_FALSE(none.get<QCheckBox>(L::kFanCheck)->isVisible());
 }
 
-TEST(CTabLED, AFailingCameraLeavesTheControlsAsTheModelReports) {
+TEST(CTabLED, AFailingCameraGreysAndEmptiesThePageUntilItAnswersAgain) {
     LedPage p;
     p.page->show();
     Sim::SimFaults faults;
@@ -141,6 +141,14 @@ TEST(CTabLED, AFailingCameraLeavesTheControlsAsTheModelReports) {
     p.rig.simCamera->setFaults(faults);
     p.type(L::kRedNumber, "0x21");
     p.page->refresh();
+    EXPECT_FALSE(p.page->isEnabled());
+    for (const ShownNumber& n : p.model.update().numbers) {
+        EXPECT_TRUE(p.get<QLineEdit>(n.controlId)->text().isEmpty()) << n.controlId;
+    }
+
+    p.rig.simCamera->setFaults({});
+    p.page->refresh();
+    EXPECT_TRUE(p.page->isEnabled());
     const TabLedModel::View view = p.model.update();
     for (const ShownNumber& n : view.numbers) {
         EXPECT_EQ(p.get<QLineEdit>(n.controlId)->text(),

@@ -39,8 +39,8 @@ private:
     CameraRig& m_rig;
 };
 
-struct PageRig {
-    explicit PageRig(const std::string& simOptions = "")
+struct ProcAmpRig {
+    explicit ProcAmpRig(const std::string& simOptions = "")
         : rig(simOptions), source(rig), page(source, nullptr) {
         page.show();
     }
@@ -59,7 +59,7 @@ struct PageRig {
 }  // namespace
 
 TEST(CDlgAMVideoProcAmp, ShowsTheRangesAndSettingsOfTheCaptureDevice) {
-    PageRig p;
+    ProcAmpRig p;
     ASSERT_NE(p.c<QSlider>(3038), nullptr);
     EXPECT_EQ(p.c<QLabel>(3037)->text(), QStringLiteral("Brightness"));
     EXPECT_EQ(p.c<QSlider>(3038)->minimum(), 0);
@@ -79,7 +79,7 @@ TEST(CDlgAMVideoProcAmp, ShowsTheRangesAndSettingsOfTheCaptureDevice) {
 }
 
 TEST(CDlgAMVideoProcAmp, UserChangesReachTheDeviceAndDefaultRestoresIt) {
-    PageRig p;
+    ProcAmpRig p;
     p.c<QLineEdit>(3039)->clear();
     QTest::keyClicks(p.c<QLineEdit>(3039), QStringLiteral("-20"));
     EXPECT_EQ(p.sim(kBrightness).value, -20);
@@ -108,7 +108,7 @@ TEST(CDlgAMVideoProcAmp, UserChangesReachTheDeviceAndDefaultRestoresIt) {
 }
 
 TEST(CDlgAMVideoProcAmp, TheCaptureDeviceIsReleasedAfterUse) {
-    PageRig p;
+    ProcAmpRig p;
     EXPECT_EQ(p.source.opens, 1);
     EXPECT_TRUE(p.page.holdingSource());
     p.page.refresh();
@@ -122,12 +122,12 @@ TEST(CDlgAMVideoProcAmp, TheCaptureDeviceIsReleasedAfterUse) {
 }
 
 TEST(CDlgAMVideoProcAmp, FailingPropertiesOrAnUnpluggedCameraDisableTheRows) {
-    PageRig p("uvc_fail=1");
+    ProcAmpRig p("uvc_fail=1");
     for (int id : {3037, 3038, 3039, 3040, 3041, 3078, 3081}) {
         EXPECT_FALSE(control<QWidget>(p.page, id)->isEnabled()) << id;
     }
 
-    PageRig gone;
+    ProcAmpRig gone;
     EXPECT_TRUE(gone.c<QSlider>(3038)->isEnabled());
     gone.rig.driver->unplug(gone.rig.simCamera);
     gone.page.releaseSource();

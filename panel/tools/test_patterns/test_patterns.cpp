@@ -20,7 +20,7 @@
 namespace TVR {
 namespace {
 
-constexpr const char* kWindowTitle = "Test patterns";
+constexpr const char* kTestPatternsWindowTitle = "Test patterns";
 constexpr int kOnOffCheck = 1008;
 constexpr int kTransparentCheck = 1010;
 constexpr int kRollingCheck = 1013;
@@ -58,7 +58,7 @@ std::optional<int32_t> seedOf(const QString& text) {
 CTestPatterns::CTestPatterns(TestPatternsModel& model, const PreferencesStorage* geometry,
                              QWidget* parent)
     : CDlgBaseFX3(model, geometry, parent), m_model(model) {
-    setWindowTitle(QString::fromUtf8(kWindowTitle));
+    setWindowTitle(QString::fromUtf8(kTestPatternsWindowTitle));
     setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* top = new QVBoxLayout(this);
 
