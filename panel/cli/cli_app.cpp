@@ -11,6 +11,7 @@
 #include "apilog.h"
 #include "backend/usb_backend.h"
 #include "cli/cli_session.h"
+#include "cli/console_commands.h"
 #include "cli/console_progress.h"
 #include "cli/firmware_commands.h"
 #include "cli/prefs_command.h"
@@ -39,6 +40,9 @@ constexpr const char* kGlobalHelp =
     "  get     read one value by key\n"
     "  set     push one value by key\n"
     "  reg     read or write one FPGA, sensor or I2C register\n"
+    "  sysinfo    show the camera's system information record\n"
+    "  i2c-script  run a console script of register writes on an I2C bus device\n"
+    "  sensor-script  run a console script on the image sensor, or compare it (--compare)\n"
     "  releases   list the server's firmware releases for the camera's FX3 or FPGA\n"
     "  check-update  ask the server whether a newer control panel exists\n"
     "  upgrade    replace the FX3 or FPGA firmware from a file or a server release\n"
@@ -228,6 +232,9 @@ const std::map<std::string, Command>& commands() {
         {"get", {kGetHelp, settingsCommand(runGet), true}},
         {"set", {kSetHelp, settingsCommand(runSet), true}},
         {"reg", {kRegHelp, settingsCommand(runReg), true}},
+        {"sysinfo", {kSysinfoHelp, settingsCommand(runSysinfo), true}},
+        {"i2c-script", {kI2cScriptHelp, settingsCommand(runI2cScript), true}},
+        {"sensor-script", {kSensorScriptHelp, settingsCommand(runSensorScript), true}},
         {"watch", {kWatchHelp, settingsCommand(runWatch), true}},
         {"prefs",
          {kPrefsHelp, [](Context& c) { return runPrefs(c.opts.rest, c.log, c.out, c.err); }, true}},

@@ -11,6 +11,7 @@
 #include "shell/video_proc_amp.h"
 #include "shell/release_notice.h"
 #include "tools/apilog/api_cmd_log_view.h"
+#include "tools/consoles/console_tools.h"
 #include "tools/firmware/firmware_tools.h"
 #include "tools/test_patterns/test_patterns.h"
 #include "usb/usb_device.h"
@@ -51,6 +52,7 @@ void registerBriscoTools(CbriscoDlg& window) {
         return new CApiCmdLogView(c.log, &c.geometry, parent);
     });
     registerFirmwareTools(window);
+    registerConsoleTools(window);
     registerHelpCommands(window);
 }
 
