@@ -122,7 +122,7 @@ struct SimCameraFirmware::Impl {
     explicit Impl(SimFirmwareConfig c)
         : config(std::move(c)),
           fx3Version(config.fx3Version),
-          fpga(config.fpgaVersion, config.dpcDelayMs, config.clock),
+          fpga(config.fpgaVersion, config.dpcDelayMs, config.clock, config.dpcFit),
           upgrade(std::make_shared<SimNoUpgrade>()) {
         for (const auto& d : config.i2cDevices) {
             bus.attach(d.address, std::make_shared<SimRegisterFile>(d.registerBits));

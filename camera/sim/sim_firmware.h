@@ -18,7 +18,10 @@
 // - DPC: VR_DPC_CALIBRATE (threshold clamped to 255) sets registers 32/33 and starts a
 //   detection run; registers 34/35 read 0 for dpcDelayMs, then
 //   count = max(1, round(60000 * exp(-threshold / 32))), so thresholds from 86 up give fewer
-//   than 4095 pixels. Registers 34/35 are status registers: writes to them are ignored.
+//   than 4095 pixels. With dpcFit set the curve is a step around that threshold instead: from
+//   dpcFit up the count is 4094 - 16 * (threshold - dpcFit) (at least 1), below it
+//   4095 + 16 * (dpcFit - 1 - threshold), so dpcFit 256 fits nowhere. Registers 34/35 are
+//   status registers: writes to them are ignored.
 //   Writing 32/33 directly stores the threshold without a run.
 // - Set-points: VR_AWB_SETPOINT and VR_AFN_PERIOD reads are big-endian before FX3 build 59,
 //   little-endian from 59. LEDs are FPGA registers 8-13 (R, G, B as low/high pairs), noise
@@ -88,6 +91,7 @@ struct SimFirmwareConfig {
     uint8_t sensorAddress = 0x20;
     int usbVersion = 3;  // what the system information record reports
     uint32_t dpcDelayMs = 20;
+    int dpcFit = -1;  // -1: the exponential count curve; 0-256: the step curve
     std::vector<SimI2cDeviceConfig> i2cDevices = defaultSimI2cDevices();
     SimClock clock;  // empty: std::chrono::steady_clock::now
 };

@@ -19,9 +19,10 @@ constexpr uint16_t kBandTolerance = 455;
 
 }  // namespace
 
-SimFpga::SimFpga(uint32_t version, uint32_t dpcDelayMs, SimClock clock)
+SimFpga::SimFpga(uint32_t version, uint32_t dpcDelayMs, SimClock clock, int dpcFit)
     : m_version(version),
       m_dpcDelayMs(dpcDelayMs),
+      m_dpcFit(dpcFit),
       m_clock(std::move(clock)),
       m_tables(size_t{kKinds} * kEntries) {
     powerCycle();
@@ -95,10 +96,17 @@ uint16_t SimFpga::dpcCount(unsigned threshold) {
     return static_cast<uint16_t>(std::max(1.0, n));
 }
 
+uint16_t SimFpga::countFor(unsigned threshold) const {
+    if (m_dpcFit < 0) return dpcCount(threshold);
+    const int t = static_cast<int>(std::min(threshold, 255u));
+    if (t >= m_dpcFit) return static_cast<uint16_t>(std::max(1, 4094 - 16 * (t - m_dpcFit)));
+    return static_cast<uint16_t>(4095 + 16 * (m_dpcFit - 1 - t));
+}
+
 uint16_t SimFpga::currentDpcCount() const {
     if (!m_dpcRunning) return 0;
     if (now() - m_dpcStart < std::chrono::milliseconds(m_dpcDelayMs)) return 0;
-    return dpcCount(m_regs[FpgaReg::kDpcThresholdLow] | m_regs[FpgaReg::kDpcThresholdHigh] << 8);
+    return countFor(m_regs[FpgaReg::kDpcThresholdLow] | m_regs[FpgaReg::kDpcThresholdHigh] << 8);
 }
 
 void SimFpga::calibrate(unsigned threshold) {

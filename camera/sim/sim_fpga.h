@@ -16,7 +16,7 @@ namespace TVR::Sim {
 
 class SimFpga {
 public:
-    SimFpga(uint32_t version, uint32_t dpcDelayMs, SimClock clock);
+    SimFpga(uint32_t version, uint32_t dpcDelayMs, SimClock clock, int dpcFit = -1);
 
     uint32_t version() const { return m_version; }
     void setVersion(uint32_t word) { m_version = word; }
@@ -31,6 +31,8 @@ public:
     void calibrate(unsigned threshold);
     uint32_t dpcRuns() const { return m_dpcRuns; }
     static uint16_t dpcCount(unsigned threshold);
+    // The count a finished run reports for the threshold, after the configured curve.
+    uint16_t countFor(unsigned threshold) const;
 
     bool hasTable(unsigned kind) const;
     uint16_t entry(unsigned kind, unsigned index) const;
@@ -44,6 +46,7 @@ private:
 
     uint32_t m_version;
     uint32_t m_dpcDelayMs;
+    int m_dpcFit;
     SimClock m_clock;
     std::array<uint8_t, 256> m_regs{};
     std::vector<uint16_t> m_tables;  // kTableKinds * kTableEntries

@@ -169,6 +169,7 @@ const std::vector<SimOptionKey>& builtinSimKeys() {
         SimOptionKey{"i2c", "0x50|0x50:16|none", applyI2cDevice},
         numberKey("dpc_ms", 0, 600'000,
                   [](int64_t n, SimSetup& s) { s.firmware.dpcDelayMs = uint32_t(n); }),
+        numberKey("dpc_fit", 0, 256, [](int64_t n, SimSetup& s) { s.firmware.dpcFit = int(n); }),
         numberKey("reset_ms", 0, 60'000,
                   [](int64_t n, SimSetup& s) { s.upgrade.resetMs = uint32_t(n); }),
         numberKey("erase_ms", 0, 60'000,

@@ -40,8 +40,9 @@ struct SimOptionKey {
 // name, serial, audio; and of the firmware: fx3 and fpga (build number 0-8191 of the default
 // version word), sensor (a chip name or none), sensor_addr (even 8-bit I²C address, 0x20 or
 // 0x6C on real cameras), i2c (adds a register-file device: 0x50 or 0x50:16 for 16-bit
-// registers; none removes the other devices), dpc_ms (detection run time); and of the upgrade
-// side: reset_ms (re-enumeration time), erase_ms (flash erase busy time), config_ms (FPGA
+// registers; none removes the other devices), dpc_ms (detection run time), dpc_fit (0-256: the
+// lowest threshold whose detection count is below 4095, 256 for none); and of the upgrade side:
+// reset_ms (re-enumeration time), erase_ms (flash erase busy time), config_ms (FPGA
 // configuration stage time), flash (valid, or invalid to start in the boot loader), fault
 // (none, erase, crc or erase,crc), unplug_write and stall_write (the programming write, from 0,
 // during which the camera leaves or that stalls), corrupt_readback (that many boot-loader RAM

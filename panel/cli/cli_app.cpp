@@ -13,6 +13,8 @@
 #include "cli/cli_session.h"
 #include "cli/console_commands.h"
 #include "cli/console_progress.h"
+#include "cli/demo_command.h"
+#include "cli/dpc_command.h"
 #include "cli/firmware_commands.h"
 #include "cli/prefs_command.h"
 #include "cli/reg_command.h"
@@ -43,6 +45,8 @@ constexpr const char* kGlobalHelp =
     "  sysinfo    show the camera's system information record\n"
     "  i2c-script  run a console script of register writes on an I2C bus device\n"
     "  sensor-script  run a console script on the image sensor, or compare it (--compare)\n"
+    "  dpc-calibrate  find the camera's DPC threshold, or run one calibration (--manual N)\n"
+    "  demo    play settings files in a loop, each for its time, until interrupted\n"
     "  releases   list the server's firmware releases for the camera's FX3 or FPGA\n"
     "  check-update  ask the server whether a newer control panel exists\n"
     "  upgrade    replace the FX3 or FPGA firmware from a file or a server release\n"
@@ -235,6 +239,8 @@ const std::map<std::string, Command>& commands() {
         {"sysinfo", {kSysinfoHelp, settingsCommand(runSysinfo), true}},
         {"i2c-script", {kI2cScriptHelp, settingsCommand(runI2cScript), true}},
         {"sensor-script", {kSensorScriptHelp, settingsCommand(runSensorScript), true}},
+        {"dpc-calibrate", {kDpcCalibrateHelp, settingsCommand(runDpcCalibrate), true}},
+        {"demo", {kDemoHelp, settingsCommand(runDemo), true}},
         {"watch", {kWatchHelp, settingsCommand(runWatch), true}},
         {"prefs",
          {kPrefsHelp, [](Context& c) { return runPrefs(c.opts.rest, c.log, c.out, c.err); }, true}},

@@ -12,6 +12,8 @@
 #include "shell/release_notice.h"
 #include "tools/apilog/api_cmd_log_view.h"
 #include "tools/consoles/console_tools.h"
+#include "tools/demo/demo_tools.h"
+#include "tools/dpc/dpc_tools.h"
 #include "tools/firmware/firmware_tools.h"
 #include "tools/test_patterns/test_patterns.h"
 #include "usb/usb_device.h"
@@ -53,6 +55,8 @@ void registerBriscoTools(CbriscoDlg& window) {
     });
     registerFirmwareTools(window);
     registerConsoleTools(window);
+    registerDpcTools(window);
+    registerDemoTools(window);
     registerHelpCommands(window);
 }
 
