@@ -10,7 +10,9 @@
 
 #include "apilog.h"
 #include "backend/usb_backend.h"
+#include "cli/band_command.h"
 #include "cli/cli_session.h"
+#include "cli/cmx_command.h"
 #include "cli/console_commands.h"
 #include "cli/console_progress.h"
 #include "cli/demo_command.h"
@@ -42,6 +44,8 @@ constexpr const char* kGlobalHelp =
     "  get     read one value by key\n"
     "  set     push one value by key\n"
     "  reg     read or write one FPGA, sensor or I2C register\n"
+    "  band    show or change one band of the colour substitution (chroma key)\n"
+    "  cmx     show or change the colour correction matrix\n"
     "  sysinfo    show the camera's system information record\n"
     "  i2c-script  run a console script of register writes on an I2C bus device\n"
     "  sensor-script  run a console script on the image sensor, or compare it (--compare)\n"
@@ -236,6 +240,8 @@ const std::map<std::string, Command>& commands() {
         {"get", {kGetHelp, settingsCommand(runGet), true}},
         {"set", {kSetHelp, settingsCommand(runSet), true}},
         {"reg", {kRegHelp, settingsCommand(runReg), true}},
+        {"band", {kBandHelp, settingsCommand(runBand), true}},
+        {"cmx", {kCmxHelp, settingsCommand(runCmx), true}},
         {"sysinfo", {kSysinfoHelp, settingsCommand(runSysinfo), true}},
         {"i2c-script", {kI2cScriptHelp, settingsCommand(runI2cScript), true}},
         {"sensor-script", {kSensorScriptHelp, settingsCommand(runSensorScript), true}},

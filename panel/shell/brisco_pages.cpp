@@ -12,9 +12,11 @@
 #include "shell/release_notice.h"
 #include "tools/apilog/api_cmd_log_view.h"
 #include "tools/consoles/console_tools.h"
+#include "tools/cmx/cmx.h"
 #include "tools/demo/demo_tools.h"
 #include "tools/dpc/dpc_tools.h"
 #include "tools/firmware/firmware_tools.h"
+#include "tools/greenscreen/green_screen.h"
 #include "tools/test_patterns/test_patterns.h"
 #include "usb/usb_device.h"
 
@@ -52,6 +54,13 @@ void registerBriscoTools(CbriscoDlg& window) {
     });
     window.registerTool(MenuId::kApiLog, [](PanelContext& c, QWidget* parent) -> QWidget* {
         return new CApiCmdLogView(c.log, &c.geometry, parent);
+    });
+    window.registerTool(MenuId::kColorSubstitution,
+                        [](PanelContext& c, QWidget* parent) -> QWidget* {
+                            return new CGreenScreen(c.models.greenScreen(), &c.geometry, parent);
+                        });
+    window.registerTool(MenuId::kCmx, [](PanelContext& c, QWidget* parent) -> QWidget* {
+        return new CCMX(c.models.cmx(), &c.geometry, parent);
     });
     registerFirmwareTools(window);
     registerConsoleTools(window);

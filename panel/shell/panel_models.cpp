@@ -6,8 +6,10 @@
 #include "shell/tab_basic_model.h"
 #include "shell/tab_gains_model.h"
 #include "shell/tab_led_model.h"
+#include "tools/cmx/cmx_model.h"
 #include "tools/consoles/console_fpga_model.h"
 #include "tools/consoles/console_sensor_model.h"
+#include "tools/greenscreen/green_screen_model.h"
 #include "tools/nrauto/auto_functions_model.h"
 #include "tools/nrauto/nr_video_model.h"
 #include "tools/test_patterns/test_patterns_model.h"
@@ -23,7 +25,9 @@ struct PanelModels::Models {
           consoleSensor(store, camera),
           consoleFpga(store, camera),
           nrVideo(store, camera),
-          autoFunctions(store, camera) {}
+          autoFunctions(store, camera),
+          greenScreen(store, camera),
+          cmx(store, camera) {}
     TabBasicModel basic;
     TabGainsModel gains;
     TabLedModel led;
@@ -33,6 +37,8 @@ struct PanelModels::Models {
     ConsoleFpgaModel consoleFpga;
     NrVideoModel nrVideo;
     AutoFunctionsModel autoFunctions;
+    GreenScreenModel greenScreen;
+    CmxModel cmx;
 };
 
 PanelModels::PanelModels(SettingsStore& store, ImgSensor& camera, Windows windows,
@@ -53,6 +59,7 @@ PanelModels::PanelModels(SettingsStore& store, ImgSensor& camera, Windows window
     m_owners.add(OwnerId::ConsoleSensor, m_models->consoleSensor);
     m_owners.add(OwnerId::TabLed, m_models->led);
     m_owners.add(OwnerId::ConsoleFpga, m_models->consoleFpga);
+    m_owners.add(OwnerId::GreenScreen, m_models->greenScreen);
     m_owners.add(OwnerId::NrVideo, m_models->nrVideo);
     m_owners.add(OwnerId::AutoFunctions, m_models->autoFunctions);
 }
@@ -63,7 +70,7 @@ void PanelModels::setWork(CameraWork* work) {
     for (TableValueOwner* model : std::initializer_list<TableValueOwner*>{
              &m_models->basic, &m_models->gains, &m_models->led, &m_models->testPatterns,
              &m_models->consoleSensor, &m_models->consoleFpga, &m_models->nrVideo,
-             &m_models->autoFunctions}) {
+             &m_models->autoFunctions, &m_models->greenScreen, &m_models->cmx}) {
         model->setWork(work);
     }
 }
@@ -76,5 +83,7 @@ ConsoleSensorModel& PanelModels::consoleSensor() { return m_models->consoleSenso
 ConsoleFpgaModel& PanelModels::consoleFpga() { return m_models->consoleFpga; }
 NrVideoModel& PanelModels::nrVideo() { return m_models->nrVideo; }
 AutoFunctionsModel& PanelModels::autoFunctions() { return m_models->autoFunctions; }
+GreenScreenModel& PanelModels::greenScreen() { return m_models->greenScreen; }
+CmxModel& PanelModels::cmx() { return m_models->cmx; }
 
 }  // namespace TVR

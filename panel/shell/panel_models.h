@@ -13,8 +13,10 @@ namespace TVR {
 
 class AutoFunctionsModel;
 class CameraWork;
+class CmxModel;
 class ConsoleFpgaModel;
 class ConsoleSensorModel;
+class GreenScreenModel;
 class NrVideoModel;
 class Preferences;
 class ImgSensor;
@@ -49,6 +51,9 @@ public:
     ConsoleFpgaModel& consoleFpga();
     NrVideoModel& nrVideo();
     AutoFunctionsModel& autoFunctions();
+    GreenScreenModel& greenScreen();
+    // The colour matrix window's model; it holds no store values, so it is no value owner.
+    CmxModel& cmx();
 
 private:
     struct Models;
