@@ -15,6 +15,7 @@
 #include "cli/cmx_command.h"
 #include "cli/console_commands.h"
 #include "cli/console_progress.h"
+#include "cli/curve_command.h"
 #include "cli/demo_command.h"
 #include "cli/dpc_command.h"
 #include "cli/firmware_commands.h"
@@ -46,6 +47,7 @@ constexpr const char* kGlobalHelp =
     "  reg     read or write one FPGA, sensor or I2C register\n"
     "  band    show or change one band of the colour substitution (chroma key)\n"
     "  cmx     show or change the colour correction matrix\n"
+    "  curve   print a colour-grading curve, or write one from a file\n"
     "  sysinfo    show the camera's system information record\n"
     "  i2c-script  run a console script of register writes on an I2C bus device\n"
     "  sensor-script  run a console script on the image sensor, or compare it (--compare)\n"
@@ -242,6 +244,7 @@ const std::map<std::string, Command>& commands() {
         {"reg", {kRegHelp, settingsCommand(runReg), true}},
         {"band", {kBandHelp, settingsCommand(runBand), true}},
         {"cmx", {kCmxHelp, settingsCommand(runCmx), true}},
+        {"curve", {kCurveHelp, settingsCommand(runCurve), true}},
         {"sysinfo", {kSysinfoHelp, settingsCommand(runSysinfo), true}},
         {"i2c-script", {kI2cScriptHelp, settingsCommand(runI2cScript), true}},
         {"sensor-script", {kSensorScriptHelp, settingsCommand(runSensorScript), true}},

@@ -13,6 +13,7 @@
 #include "tools/apilog/api_cmd_log_view.h"
 #include "tools/consoles/console_tools.h"
 #include "tools/cmx/cmx.h"
+#include "tools/colorgrading/color_grading_tools.h"
 #include "tools/demo/demo_tools.h"
 #include "tools/dpc/dpc_tools.h"
 #include "tools/firmware/firmware_tools.h"
@@ -66,6 +67,7 @@ void registerBriscoTools(CbriscoDlg& window) {
     registerConsoleTools(window);
     registerDpcTools(window);
     registerDemoTools(window);
+    registerColorGradingTools(window);
     registerHelpCommands(window);
 }
 

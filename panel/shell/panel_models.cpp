@@ -1,5 +1,6 @@
 #include "panel_models.h"
 
+#include <array>
 #include <initializer_list>
 
 #include "settings/preferences.h"
@@ -7,6 +8,8 @@
 #include "shell/tab_gains_model.h"
 #include "shell/tab_led_model.h"
 #include "tools/cmx/cmx_model.h"
+#include "tools/colorgrading/cg_variants.h"
+#include "tools/colorgrading/color_grading_model.h"
 #include "tools/consoles/console_fpga_model.h"
 #include "tools/consoles/console_sensor_model.h"
 #include "tools/greenscreen/green_screen_model.h"
@@ -15,6 +18,12 @@
 #include "tools/test_patterns/test_patterns_model.h"
 
 namespace TVR {
+
+namespace {
+constexpr OwnerId kFirstCurveOwner = OwnerId::HueVsHue;
+constexpr size_t kCurveOwners =
+    static_cast<size_t>(OwnerId::HueVsLuma) - static_cast<size_t>(kFirstCurveOwner) + 1;
+}  // namespace
 
 struct PanelModels::Models {
     Models(SettingsStore& store, ImgSensor& camera, const Preferences& preferences)
@@ -27,7 +36,16 @@ struct PanelModels::Models {
           nrVideo(store, camera),
           autoFunctions(store, camera),
           greenScreen(store, camera),
-          cmx(store, camera) {}
+          cmx(store, camera),
+          curves{{
+              {store, camera, std::make_unique<CGInfoHvH>()},
+              {store, camera, std::make_unique<CGInfoHvS>()},
+              {store, camera, std::make_unique<CGInfoLvS>()},
+              {store, camera, std::make_unique<CGInfoLvL73>()},
+              {store, camera, std::make_unique<CGInfoLvL>()},
+              {store, camera, std::make_unique<CGInfoSvS>()},
+              {store, camera, std::make_unique<CGInfoHvL>()},
+          }} {}
     TabBasicModel basic;
     TabGainsModel gains;
     TabLedModel led;
@@ -39,6 +57,8 @@ struct PanelModels::Models {
     AutoFunctionsModel autoFunctions;
     GreenScreenModel greenScreen;
     CmxModel cmx;
+    // In the order of the owner ids, HueVsHue .. HueVsLuma.
+    std::array<ColorGradingModel, kCurveOwners> curves;
 };
 
 PanelModels::PanelModels(SettingsStore& store, ImgSensor& camera, Windows windows,
@@ -62,6 +82,10 @@ PanelModels::PanelModels(SettingsStore& store, ImgSensor& camera, Windows window
     m_owners.add(OwnerId::GreenScreen, m_models->greenScreen);
     m_owners.add(OwnerId::NrVideo, m_models->nrVideo);
     m_owners.add(OwnerId::AutoFunctions, m_models->autoFunctions);
+    for (size_t i = 0; i < kCurveOwners; ++i) {
+        m_owners.add(static_cast<OwnerId>(static_cast<size_t>(kFirstCurveOwner) + i),
+                     m_models->curves[i]);
+    }
 }
 
 PanelModels::~PanelModels() = default;
@@ -73,6 +97,7 @@ void PanelModels::setWork(CameraWork* work) {
              &m_models->autoFunctions, &m_models->greenScreen, &m_models->cmx}) {
         model->setWork(work);
     }
+    for (ColorGradingModel& curve : m_models->curves) curve.setWork(work);
 }
 
 TabBasicModel& PanelModels::basic() { return m_models->basic; }
@@ -85,5 +110,13 @@ NrVideoModel& PanelModels::nrVideo() { return m_models->nrVideo; }
 AutoFunctionsModel& PanelModels::autoFunctions() { return m_models->autoFunctions; }
 GreenScreenModel& PanelModels::greenScreen() { return m_models->greenScreen; }
 CmxModel& PanelModels::cmx() { return m_models->cmx; }
+
+ColorGradingModel* PanelModels::curve(OwnerId id) {
+    const auto i = static_cast<size_t>(id) - static_cast<size_t>(kFirstCurveOwner);
+    if (static_cast<size_t>(id) < static_cast<size_t>(kFirstCurveOwner) || i >= kCurveOwners) {
+        return nullptr;
+    }
+    return &m_models->curves[i];
+}
 
 }  // namespace TVR

@@ -14,6 +14,7 @@ namespace TVR {
 class AutoFunctionsModel;
 class CameraWork;
 class CmxModel;
+class ColorGradingModel;
 class ConsoleFpgaModel;
 class ConsoleSensorModel;
 class GreenScreenModel;
@@ -54,6 +55,9 @@ public:
     GreenScreenModel& greenScreen();
     // The colour matrix window's model; it holds no store values, so it is no value owner.
     CmxModel& cmx();
+    // The colour-grading curve of an owner id, HueVsHue .. HueVsLuma (both luma vs. luma ones);
+    // null for any other id.
+    ColorGradingModel* curve(OwnerId id);
 
 private:
     struct Models;
