@@ -7,10 +7,13 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "shell/brisco_pages.h"
 #include "shell/panel_models.h"
 #include "shell/tab_basic_model.h"
 #include "shell/tab_gains_model.h"
 #include "shell/tab_led_model.h"
+#include "sim/sim_driver.h"
+#include "sim/sim_firmware.h"
 #include "sim/video/sim_capture_devices.h"
 
 namespace TVR::GuiTest {
@@ -107,6 +110,41 @@ bool MainWindowRig::showActive() {
     window->show();
     window->activateWindow();
     return QTest::qWaitForWindowActive(window.get(), 2000);
+}
+
+ProgramWindowRig::ProgramWindowRig(const std::string& simOptions, bool expert, bool beta)
+    : rig(simOptions) {
+    // The window opens the camera itself.
+    rig.sensor.reset();
+    preferences.setNumber(PreferenceName::kExpert, expert ? 1 : 0);
+    preferences.setNumber(PreferenceName::kBetaOn, beta ? 1 : 0);
+    backends.capture = std::make_unique<SimCaptureDevices>(*rig.driver);
+    backends.usb = std::move(rig.driver);
+    MainWindowSetup setup{backends,     rig.log, preferences,
+                          rig.geometry, dialogs, briscoPageFactory(),
+                          50,           1,       [] { return true; }};
+    window = std::make_unique<CbriscoDlg>(std::move(setup));
+    registerBriscoTools(*window);
+    window->show();
+}
+
+ProgramWindowRig::~ProgramWindowRig() {
+    window.reset();
+    backends.capture.reset();
+    rig.driver.reset(static_cast<Sim::SimDriver*>(backends.usb.release()));
+}
+
+Sim::SimCamera& ProgramWindowRig::cam(size_t index) {
+    return *static_cast<Sim::SimDriver&>(*backends.usb).cameras().at(index);
+}
+
+Sim::SimCameraFirmware& ProgramWindowRig::fw(size_t index) {
+    return *std::dynamic_pointer_cast<Sim::SimCameraFirmware>(cam(index).firmware());
+}
+
+QWidget* ProgramWindowRig::openTool(int menuId) {
+    EXPECT_TRUE(window->runCommand(menuId)) << menuId;
+    return window->showTool(menuId);
 }
 
 }  // namespace TVR::GuiTest

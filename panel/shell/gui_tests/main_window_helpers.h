@@ -18,6 +18,11 @@
 #include "shell/dlg_base.h"
 #include "shell/user_dialogs.h"
 
+namespace TVR::Sim {
+class SimCamera;
+class SimCameraFirmware;
+}  // namespace TVR::Sim
+
 namespace TVR::GuiTest {
 
 // Answers boxes from a queue (the default button, else OK, when it is empty) and file dialogs
@@ -67,6 +72,31 @@ struct MainWindowRig {
     ScriptedDialogs dialogs;
     TestPages pages;
     int restarts = 0;
+    std::unique_ptr<CbriscoDlg> window;
+};
+
+// The program's own window, its real pages and tool windows, on simulated cameras.
+struct ProgramWindowRig {
+    explicit ProgramWindowRig(const std::string& simOptions = "", bool expert = true,
+                              bool beta = true);
+    ~ProgramWindowRig();
+
+    Sim::SimCamera& cam(size_t index = 0);
+    Sim::SimCameraFirmware& fw(size_t index = 0);
+    // Runs a tool's menu command and gives its window.
+    QWidget* openTool(int menuId);
+    template <typename W>
+    W* open(int menuId) {
+        // Some tool windows declare no signals of their own, so no qobject_cast finds them.
+        W* w = dynamic_cast<W*>(openTool(menuId));
+        EXPECT_NE(w, nullptr) << menuId;
+        return w;
+    }
+
+    CameraRig rig;
+    Backends backends;
+    Preferences preferences;
+    ScriptedDialogs dialogs;
     std::unique_ptr<CbriscoDlg> window;
 };
 

@@ -34,45 +34,8 @@ namespace {
 
 // The program's own window with its real tools on one simulated camera, expert and beta menus
 // on.
-struct ConsolePanel {
-    explicit ConsolePanel(const std::string& sim = "") : rig(sim) {
-        rig.sensor.reset();
-        preferences.setNumber(PreferenceName::kExpert, 1);
-        preferences.setNumber(PreferenceName::kBetaOn, 1);
-        backends.capture = std::make_unique<SimCaptureDevices>(*rig.driver);
-        backends.usb = std::move(rig.driver);
-        MainWindowSetup setup{backends,     rig.log, preferences,
-                              rig.geometry, dialogs, briscoPageFactory(),
-                              50,           1,       [] { return true; }};
-        window = std::make_unique<CbriscoDlg>(std::move(setup));
-        registerBriscoTools(*window);
-        window->show();
-    }
-    ~ConsolePanel() {
-        window.reset();
-        backends.capture.reset();
-        rig.driver.reset(static_cast<Sim::SimDriver*>(backends.usb.release()));
-    }
-    Sim::SimCameraFirmware& fw() {
-        auto& driver = static_cast<Sim::SimDriver&>(*backends.usb);
-        return *std::dynamic_pointer_cast<Sim::SimCameraFirmware>(
-            driver.cameras().at(0)->firmware());
-    }
-    Sim::SimCamera& cam() { return *static_cast<Sim::SimDriver&>(*backends.usb).cameras().at(0); }
-    template <typename W>
-    W* open(int menuId) {
-        EXPECT_TRUE(window->runCommand(menuId)) << menuId;
-        // Some tool windows declare no signals of their own, so no qobject_cast finds them.
-        W* w = dynamic_cast<W*>(window->showTool(menuId));
-        EXPECT_NE(w, nullptr) << menuId;
-        return w;
-    }
-
-    CameraRig rig;
-    Backends backends;
-    Preferences preferences;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<CbriscoDlg> window;
+struct ConsolePanel : ProgramWindowRig {
+    explicit ConsolePanel(const std::string& sim = "") : ProgramWindowRig(sim) {}
 };
 
 void typeInto(QPlainTextEdit* edit, const QString& text) {

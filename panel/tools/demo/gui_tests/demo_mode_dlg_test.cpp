@@ -27,46 +27,17 @@ constexpr int kStop = 1287;
 constexpr int kProgress = 1294;
 constexpr int kAdd = 1295;
 
-struct DemoPanel {
-    DemoPanel() {
-        rig.sensor.reset();
-        preferences.setNumber(PreferenceName::kBetaOn, 1);
-        backends.capture = std::make_unique<SimCaptureDevices>(*rig.driver);
-        backends.usb = std::move(rig.driver);
-        MainWindowSetup setup{backends,     rig.log, preferences,
-                              rig.geometry, dialogs, briscoPageFactory(),
-                              50,           1,       [] { return true; }};
-        window = std::make_unique<CbriscoDlg>(std::move(setup));
-        registerBriscoTools(*window);
-        window->show();
+struct DemoPanel : ProgramWindowRig {
+    DemoPanel() : ProgramWindowRig("", false, true) {
         // Two settings files of this camera, differing in the red LED.
         window->store().setHex("LED_R", 0x21);
         EXPECT_TRUE(window->session().saveFileAs(fileA));
         window->store().setHex("LED_R", 0x42);
         EXPECT_TRUE(window->session().saveFileAs(fileB));
     }
-    ~DemoPanel() {
-        window.reset();
-        backends.capture.reset();
-        rig.driver.reset(static_cast<Sim::SimDriver*>(backends.usb.release()));
-    }
-    uint8_t red() {
-        auto& driver = static_cast<Sim::SimDriver&>(*backends.usb);
-        return std::dynamic_pointer_cast<Sim::SimCameraFirmware>(driver.cameras().at(0)->firmware())
-            ->fpgaRegister(FpgaReg::kLedRedLow);
-    }
-    CDemoModeDlg* open() {
-        EXPECT_TRUE(window->runCommand(MenuId::kDemoMode));
-        auto* w = dynamic_cast<CDemoModeDlg*>(window->showTool(MenuId::kDemoMode));
-        EXPECT_NE(w, nullptr);
-        return w;
-    }
+    uint8_t red() { return fw().fpgaRegister(FpgaReg::kLedRedLow); }
+    CDemoModeDlg* open() { return ProgramWindowRig::open<CDemoModeDlg>(MenuId::kDemoMode); }
 
-    CameraRig rig;
-    Backends backends;
-    Preferences preferences;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<CbriscoDlg> window;
     std::string fileA = rig.folder.file("a.qcf");
     std::string fileB = rig.folder.file("b.qcf");
 };

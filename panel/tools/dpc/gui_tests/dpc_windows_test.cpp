@@ -33,42 +33,9 @@ constexpr int kRunButton = 1031;
 constexpr int kManualProgress = 1102;
 
 // The program's own window with its real tools on a simulated camera, expert menu on.
-struct DpcPanel {
-    explicit DpcPanel(const std::string& sim = "", bool expert = true) : rig(sim) {
-        rig.sensor.reset();
-        preferences.setNumber(PreferenceName::kExpert, expert ? 1 : 0);
-        backends.capture = std::make_unique<SimCaptureDevices>(*rig.driver);
-        backends.usb = std::move(rig.driver);
-        MainWindowSetup setup{backends,     rig.log, preferences,
-                              rig.geometry, dialogs, briscoPageFactory(),
-                              50,           1,       [] { return true; }};
-        window = std::make_unique<CbriscoDlg>(std::move(setup));
-        registerBriscoTools(*window);
-        window->show();
-    }
-    ~DpcPanel() {
-        window.reset();
-        backends.capture.reset();
-        rig.driver.reset(static_cast<Sim::SimDriver*>(backends.usb.release()));
-    }
-    Sim::SimCameraFirmware& fw() {
-        auto& driver = static_cast<Sim::SimDriver&>(*backends.usb);
-        return *std::dynamic_pointer_cast<Sim::SimCameraFirmware>(
-            driver.cameras().at(0)->firmware());
-    }
-    template <typename W>
-    W* open(int menuId) {
-        EXPECT_TRUE(window->runCommand(menuId)) << menuId;
-        W* w = dynamic_cast<W*>(window->showTool(menuId));
-        EXPECT_NE(w, nullptr) << menuId;
-        return w;
-    }
-
-    CameraRig rig;
-    Backends backends;
-    Preferences preferences;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<CbriscoDlg> window;
+struct DpcPanel : ProgramWindowRig {
+    explicit DpcPanel(const std::string& sim = "", bool expert = true)
+        : ProgramWindowRig(sim, expert, false) {}
 };
 
 TEST(CAutoDpcCalibration, OpensFromItsMenuAndShowsTheCamerasState) {

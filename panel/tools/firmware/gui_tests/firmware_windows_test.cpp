@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "../tests/reply_server.h"
+#include "reply_server.h"
 #include "gui_test_helpers.h"
 #include "main_window_helpers.h"
 #include "sensor/img_sensor.h"

@@ -3,7 +3,7 @@
 #include <QAction>
 #include <QTest>
 
-#include "../tests/reply_server.h"
+#include "reply_server.h"
 #include "gui_test_helpers.h"
 #include "main_window_helpers.h"
 #include "shell/brisco_commands.h"

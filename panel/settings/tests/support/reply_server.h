@@ -1,7 +1,7 @@
 #pragma once
 
 // A download server on 127.0.0.1 answering fixed texts per path, recording what was asked.
-// Shared by the firmware and release-check tests of the panel.
+// Shared by the firmware and release-check tests of the panel and of brisco-cli.
 
 #include <httplib.h>
 
