@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "apilog.h"
+#include "tools/firmware/fw_upgrade_popup_dlg.h"
 #include "fx3.h"
 #include "shell/user_dialogs.h"
 #include "usb/debugger_output.h"
@@ -21,24 +22,6 @@ namespace {
 const char* targetPrefix(UpgradeTarget target) {
     return target == UpgradeTarget::Fx3 ? "fx3" : "fpga";
 }
-
-class BoxQuestions : public UpgradeQuestions {
-public:
-    BoxQuestions(UserDialogs& dialogs, QWidget* parent) : m_dialogs(dialogs), m_parent(parent) {}
-    bool ask(const std::string& title, const std::string& text, bool defaultYes) override {
-        MessageRequest r;
-        r.icon = QMessageBox::Question;
-        r.title = QString::fromStdString(title);
-        r.text = QString::fromStdString(text);
-        r.buttons = QMessageBox::Yes | QMessageBox::No;
-        r.defaultButton = defaultYes ? QMessageBox::Yes : QMessageBox::No;
-        return m_dialogs.message(m_parent, r) == QMessageBox::Yes;
-    }
-
-private:
-    UserDialogs& m_dialogs;
-    QWidget* m_parent;
-};
 
 }  // namespace
 
@@ -197,7 +180,7 @@ void CFwUpgradeDlg::upgrade(UpgradeTarget target) {
         target == UpgradeTarget::Fx3
             ? static_cast<const VersionInfoBase&>(m_setup.camera.versionFX3())
             : m_setup.camera.versionFPGA();
-    BoxQuestions questions(m_setup.dialogs, this);
+    UpgradeQuestionBoxes questions(m_setup.dialogs, this, QMessageBox::Question);
     std::optional<UpgradeOptions> job = m_model.job(target, record.build(), questions,
                                                     m_setup.server.baseAddress(), m_setup.timing);
     if (!job) return;

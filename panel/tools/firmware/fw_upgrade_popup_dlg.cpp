@@ -16,25 +16,6 @@ namespace TVR {
 
 namespace {
 
-// The cancel question through the panel's message boxes.
-class DialogQuestions : public UpgradeQuestions {
-public:
-    DialogQuestions(UserDialogs& dialogs, QWidget* parent) : m_dialogs(dialogs), m_parent(parent) {}
-    bool ask(const std::string& title, const std::string& text, bool defaultYes) override {
-        MessageRequest r;
-        r.icon = QMessageBox::Warning;
-        r.title = QString::fromStdString(title);
-        r.text = QString::fromStdString(text);
-        r.buttons = QMessageBox::Yes | QMessageBox::No;
-        r.defaultButton = defaultYes ? QMessageBox::Yes : QMessageBox::No;
-        return m_dialogs.message(m_parent, r) == QMessageBox::Yes;
-    }
-
-private:
-    UserDialogs& m_dialogs;
-    QWidget* m_parent;
-};
-
 QString viewText(const std::string& text) {
     QString t = QString::fromStdString(text);
     t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -42,6 +23,17 @@ QString viewText(const std::string& text) {
 }
 
 }  // namespace
+
+bool UpgradeQuestionBoxes::ask(const std::string& title, const std::string& text,
+                               bool defaultYes) {
+    MessageRequest r;
+    r.icon = m_icon;
+    r.title = QString::fromStdString(title);
+    r.text = QString::fromStdString(text);
+    r.buttons = QMessageBox::Yes | QMessageBox::No;
+    r.defaultButton = defaultYes ? QMessageBox::Yes : QMessageBox::No;
+    return m_dialogs.message(m_parent, r) == QMessageBox::Yes;
+}
 
 CFwUpgradePopupDlg::CFwUpgradePopupDlg(FX3& fx3, UpgradeOptions options, UserDialogs& dialogs,
                                        QWidget* parent)
@@ -143,7 +135,7 @@ void CFwUpgradePopupDlg::applyChanges() {
 
 bool CFwUpgradePopupDlg::mayClose() {
     if (!m_job || m_abandoned) return true;
-    DialogQuestions questions(m_dialogs, this);
+    UpgradeQuestionBoxes questions(m_dialogs, this, QMessageBox::Warning);
     if (!m_job->requestClose(questions)) return false;
     if (!m_outcome && m_job->inProgress()) m_abandoned = true;
     return true;

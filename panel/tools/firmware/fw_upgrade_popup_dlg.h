@@ -7,6 +7,7 @@
 // the job's reports arrive queued.
 
 #include <QDialog>
+#include <QMessageBox>
 #include <QTimer>
 #include <array>
 #include <atomic>
@@ -24,6 +25,19 @@ namespace TVR {
 
 class FX3;
 class UserDialogs;
+
+// The upgrade's Yes/No questions (downgrade, cancel) through the panel's message boxes.
+class UpgradeQuestionBoxes : public UpgradeQuestions {
+public:
+    UpgradeQuestionBoxes(UserDialogs& dialogs, QWidget* parent, QMessageBox::Icon icon)
+        : m_dialogs(dialogs), m_parent(parent), m_icon(icon) {}
+    bool ask(const std::string& title, const std::string& text, bool defaultYes) override;
+
+private:
+    UserDialogs& m_dialogs;
+    QWidget* m_parent;
+    QMessageBox::Icon m_icon;
+};
 
 class CFwUpgradePopupDlg : public QDialog {
     Q_OBJECT
