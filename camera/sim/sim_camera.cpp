@@ -88,6 +88,7 @@ SimCamera::Impl::Verdict SimCamera::Impl::judgeTransfer(bool in) {
     if (faults.unplugAfter == 0) {
         faults.unplugAfter = -1;
         v.unplug = true;
+        v.replugMs = faults.replugMs;
         v.fail = true;
         return v;
     }

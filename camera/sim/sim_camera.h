@@ -54,6 +54,7 @@ struct SimFaults {
     uint32_t stallNext = 0;    // the next N requests never complete until aborted
     uint32_t corruptNext = 0;  // the next N IN replies have their data bytes inverted
     int32_t unplugAfter = -1;  // the camera leaves after this many more requests (-1: never)
+    int32_t replugMs = -1;     // ... and is plugged in again this many ms later (-1: never)
 };
 
 // What a simulated camera looks like on the bus.

@@ -24,6 +24,7 @@ struct SimCamera::Impl {
         bool stall = false;
         bool corrupt = false;
         bool unplug = false;
+        int32_t replugMs = -1;  // with unplug: the camera returns this many ms later
     };
     Verdict judgeTransfer(bool in);
     size_t record(const SimRequestRecord& r);

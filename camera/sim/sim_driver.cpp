@@ -106,6 +106,7 @@ struct SimDriver::Impl {
     std::atomic<uint64_t> calls{0};
     std::atomic<uint64_t> opens{0};
     std::thread worker;
+    SimDriver* self = nullptr;  // for plug events scheduled from a handle
 
     void run();
     void failPending(const std::function<bool(const Pending&)>& match, uint32_t nt, uint32_t usb);
@@ -371,6 +372,9 @@ SimCamera::Impl::Verdict SimHandle::judge(bool in, UsbOverlapped* ov) {
     if (v.unplug) {
         // Unplugging completes everything in flight; this request fails with it.
         m_driver->setPlugged(m_camera, false);
+        if (v.replugMs >= 0) {
+            m_driver->self->plugAfter(m_camera, std::chrono::milliseconds(v.replugMs));
+        }
     }
     return v;
 }
@@ -620,6 +624,7 @@ IoSubmit SimHandle::query(uint32_t code, uint32_t n, std::span<uint8_t> out, Usb
 }
 
 SimDriver::SimDriver() : m_impl(std::make_shared<Impl>()) {
+    m_impl->self = this;
     m_impl->worker = std::thread([impl = m_impl.get()] { impl->run(); });
 }
 
@@ -681,6 +686,14 @@ void SimDriver::plug(const std::shared_ptr<SimCamera>& cam) {
         it->path = simPath(it->location, cam->config().vendorId, productId);
     }
     m_impl->setPlugged(cam, true);
+}
+
+void SimDriver::plugAfter(const std::shared_ptr<SimCamera>& cam,
+                          std::chrono::milliseconds delay) {
+    std::weak_ptr<SimCamera> weak = cam;
+    m_impl->schedule(Clock::now() + delay, [this, weak] {
+        if (auto c = weak.lock()) plug(c);
+    });
 }
 
 void SimDriver::reenumerate(const std::shared_ptr<SimCamera>& cam, std::chrono::milliseconds delay,

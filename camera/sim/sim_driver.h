@@ -29,6 +29,8 @@ public:
     // opened before work again when the camera returns under the same id.
     void unplug(const std::shared_ptr<SimCamera>& cam);
     void plug(const std::shared_ptr<SimCamera>& cam);
+    // plug(), `delay` from now, on the driver's thread.
+    void plugAfter(const std::shared_ptr<SimCamera>& cam, std::chrono::milliseconds delay);
     // Re-enumeration, as after a reset: the camera leaves now, and handles opened before stay
     // dead for good. `delay` later `comingBack` runs on the driver's thread and names the
     // product id it returns under (0: it stays away until plug()); the path follows the id.

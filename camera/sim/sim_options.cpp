@@ -1,6 +1,7 @@
 #include "sim_options.h"
 
 #include <charconv>
+#include <chrono>
 #include <cstdlib>
 
 #include <fmt/format.h>
@@ -147,6 +148,10 @@ const std::vector<SimOptionKey>& builtinSimKeys() {
                   [](int64_t n, SimSetup& s) { s.faults.corruptNext = uint32_t(n); }),
         numberKey("unplug_after", 0, 1'000'000'000,
                   [](int64_t n, SimSetup& s) { s.faults.unplugAfter = int32_t(n); }),
+        numberKey("replug_ms", 0, 600'000,
+                  [](int64_t n, SimSetup& s) { s.faults.replugMs = int32_t(n); }),
+        numberKey("arrive_ms", 0, 600'000,
+                  [](int64_t n, SimSetup& s) { s.arriveMs = int32_t(n); }),
         textKey("name", [](const std::string& v, SimSetup& s) { s.camera.friendlyName = v; }),
         textKey("serial", [](const std::string& v, SimSetup& s) { s.camera.serial = v; }),
         textKey("audio", [](const std::string& v, SimSetup& s) { s.camera.audioName = v; }),
@@ -271,6 +276,13 @@ std::unique_ptr<SimDriver> simDriverFromSetup(SimSetup setup) {
         cam->setFirmware(std::make_shared<SimCameraFirmware>(std::move(fw)));
         SimUpgrade::install(*driver, cam, setup.upgrade);
         for (const auto& step : setup.perCamera) step(*cam);
+    }
+    if (setup.arriveMs >= 0) {
+        // Cameras plugged in while a program runs, for the programs that wait for them.
+        for (const auto& cam : driver->cameras()) {
+            driver->unplug(cam);
+            driver->plugAfter(cam, std::chrono::milliseconds(setup.arriveMs));
+        }
     }
     return driver;
 }

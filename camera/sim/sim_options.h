@@ -27,6 +27,7 @@ struct SimSetup {
     SimFirmwareConfig firmware;  // usbVersion follows camera.usbVersion
     SimUpgradeConfig upgrade;    // every camera gets a SimUpgrade with it
     std::vector<std::function<void(SimCamera&)>> perCamera;
+    int32_t arriveMs = -1;  // the cameras start unplugged and arrive this many ms later
 };
 
 struct SimOptionKey {
@@ -37,6 +38,8 @@ struct SimOptionKey {
 };
 
 // The built-in keys: cameras, usb, latency_us, fail_after, stall, corrupt, unplug_after,
+// replug_ms (the unplugged camera returns that much later), arrive_ms (the cameras are plugged
+// in that much after start),
 // name, serial, audio; and of the firmware: fx3 and fpga (build number 0-8191 of the default
 // version word), sensor (a chip name or none), sensor_addr (even 8-bit I²C address, 0x20 or
 // 0x6C on real cameras), i2c (adds a register-file device: 0x50 or 0x50:16 for 16-bit

@@ -75,9 +75,13 @@ CDlgBaseFX3::CDlgBaseFX3(TableValueOwner& model, const PreferencesStorage* geome
     m_model.setWindow(this);
 }
 
-CDlgBaseFX3::~CDlgBaseFX3() {
+CDlgBaseFX3::~CDlgBaseFX3() { detachModel(); }
+
+void CDlgBaseFX3::detachModel() {
+    // A read on the worker uses the model until it ends.
     if (m_reader.joinable()) m_reader.join();
-    m_model.setWindow(nullptr);
+    if (m_modelAttached) m_model.setWindow(nullptr);
+    m_modelAttached = false;
 }
 
 void CDlgBaseFX3::initDialog() {

@@ -104,12 +104,16 @@ protected:
     void showEvent(QShowEvent* event) override;
     // Empties every field and check box of the window (the controls stay where they are).
     virtual void blankControls();
+    // A window that owns its model calls this first in its destructor, before the model goes:
+    // the base's teardown then leaves the model alone.
+    void detachModel();
 
 private:
     void runBatch(const std::function<void()>& step);
 
     TableValueOwner& m_model;
     bool m_cameraValid = true;
+    bool m_modelAttached = true;
     std::thread m_reader;
 };
 

@@ -3,8 +3,10 @@
 #include <atomic>
 #include <thread>
 
+#include "protocol/vendor_requests.h"
 #include "sim/sim_driver.h"
 #include "sim/sim_options.h"
+#include "test_support.h"
 #include "usb/request_record.h"
 
 namespace TVR::Sim {
@@ -348,6 +350,34 @@ TEST(SimTransfers, FailAfterAndUnplugAfter) {
     EXPECT_EQ(events[0].first, PlugEvent::Left);
     EXPECT_EQ(events[0].second, "sim:1-1:04b4:00f1");
     EXPECT_EQ(events[1].first, PlugEvent::Arrived);
+}
+
+TEST(SimOptions, TimedPlugsBringCamerasInAndBack) {
+    std::string err;
+    // Plugged in after start: none at first, then the two.
+    auto late = simDriverFromOptions("cameras=2;arrive_ms=20", {}, err);
+    ASSERT_TRUE(late) << err;
+    EXPECT_TRUE(late->interfacePaths(kCyUsbDriverGuid).empty());
+    EXPECT_TRUE(TestSupport::eventually(
+        [&] { return late->interfacePaths(kCyUsbDriverGuid).size() == 2; }));
+
+    // Left after one transfer, back 20 ms later, and then it stays.
+    auto drv = simDriverFromOptions("unplug_after=1;replug_ms=20", {}, err);
+    ASSERT_TRUE(drv) << err;
+    auto cam = drv->cameras().at(0);
+    auto h = drv->open(drv->pathOf(*cam));
+    ASSERT_TRUE(h);
+    auto send = [&] {
+        Bytes rec = controlRecord(0xC0, VR_FX3_VERSION, 0, 0, 4);
+        UsbOverlapped ov;
+        return h->ioControl(Ioctl::kControlTransfer, rec, rec, &ov, nullptr);
+    };
+    EXPECT_EQ(send(), IoSubmit::Done);
+    EXPECT_EQ(send(), IoSubmit::Failed);
+    EXPECT_TRUE(drv->interfacePaths(kCyUsbDriverGuid).empty());
+    EXPECT_TRUE(TestSupport::eventually(
+        [&] { return drv->interfacePaths(kCyUsbDriverGuid).size() == 1; }));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(send(), IoSubmit::Done);
 }
 
 TEST(SimTransfers, UnplugFailsWhatIsInFlight) {

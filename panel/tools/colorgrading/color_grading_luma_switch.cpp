@@ -15,7 +15,12 @@ CColorGradingLumaSwitch::CColorGradingLumaSwitch(ImgSensor& camera, Factory curr
     setObjectName(QStringLiteral("lumaVsLumaSwitch"));
 }
 
-CColorGradingLumaSwitch::~CColorGradingLumaSwitch() = default;
+CColorGradingLumaSwitch::~CColorGradingLumaSwitch() {
+    // The editors are the main window's children but this switch's to keep: they go with it,
+    // while the models they show still exist.
+    delete m_current;
+    delete m_legacy;
+}
 
 void CColorGradingLumaSwitch::setVisible(bool visible) {
     if (!visible) {

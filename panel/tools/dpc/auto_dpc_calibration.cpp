@@ -68,7 +68,10 @@ CAutoDpcCalibration::CAutoDpcCalibration(std::unique_ptr<AutoDpcCalibrationModel
     initDialog();
 }
 
-CAutoDpcCalibration::~CAutoDpcCalibration() { m_timer.stop(); }
+CAutoDpcCalibration::~CAutoDpcCalibration() {
+    m_timer.stop();
+    detachModel();
+}
 
 std::string CAutoDpcCalibration::readStateTaskName() const { return "Read DPC's threshold"; }
 

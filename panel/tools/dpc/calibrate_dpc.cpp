@@ -69,7 +69,10 @@ CCalibrateDPC::CCalibrateDPC(std::unique_ptr<CalibrateDpcModel> model,
     initDialog();
 }
 
-CCalibrateDPC::~CCalibrateDPC() { m_timer.stop(); }
+CCalibrateDPC::~CCalibrateDPC() {
+    m_timer.stop();
+    detachModel();
+}
 
 std::string CCalibrateDPC::readStateTaskName() const { return "Read DPC threshold"; }
 
