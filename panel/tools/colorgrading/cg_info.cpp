@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "shell/hsv_colour.h"
+
 namespace TVR {
 
 namespace {
@@ -18,29 +20,8 @@ constexpr double kTruncTolerance = 0.01;
 }  // namespace
 
 CGPixel cgHsvToRgb(int hue, int saturation, int value) {
-    const int s = std::clamp(saturation, 0, 255);
-    const int v = std::clamp(value, 0, 255);
-    if (s == 0) return cgRgb(v, v, v);
-    const int h = ((hue % 360) + 360) % 360;
-    const int f = h % 60;
-    const int sector = h / 60;
-    const int p = (255 - s) * v / 255;
-    const int q = (255 - s * f / 60) * v / 255;
-    const int t = (255 - s * (60 - f) / 60) * v / 255;
-    switch (sector) {
-        case 0:
-            return cgRgb(v, t, p);
-        case 1:
-            return cgRgb(q, v, p);
-        case 2:
-            return cgRgb(p, v, t);
-        case 3:
-            return cgRgb(p, q, v);
-        case 4:
-            return cgRgb(t, p, v);
-        default:
-            return cgRgb(v, p, q);
-    }
+    const Rgb c = hsvToRgb(hue, saturation, value);
+    return cgRgb(c.r, c.g, c.b);
 }
 
 std::string_view curveCode(int type) {

@@ -16,7 +16,7 @@
 
 #include "settings/batch_runner.h"
 #include "settings/table_value_owner.h"
-#include "tools/greenscreen/hsv_colour.h"
+#include "shell/hsv_colour.h"
 
 namespace TVR {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-// The panel's integer HSV colour: a hue in whole degrees (any integer), saturation and value
-// 0..255, converted to red, green and blue with truncating integer arithmetic, so previews are
-// the same on every platform. Any thread.
+// The panel's integer HSV colour, shared by the colour tools: a hue in whole degrees (any
+// integer), saturation and value 0..255, converted to red, green and blue with truncating integer
+// arithmetic, so previews are the same on every platform. Any thread.
 
 #include <cstdint>
 
