@@ -42,7 +42,9 @@ bool cmxBlank(char c) {
 
 char cmxLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-size_t cmxIndex(int row, int column) { return static_cast<size_t>(row * 3 + column); }
+size_t cmxIndex(int row, int column) {
+    return static_cast<size_t>(row) * 3 + static_cast<size_t>(column);
+}
 
 }  // namespace
 

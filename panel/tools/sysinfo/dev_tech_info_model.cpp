@@ -20,7 +20,7 @@ std::string devTechInfoText(ImgSensor& camera) {
     if (!camera.connected()) return fmt::format("{}{}", kTechInfoNotReady, kReportEol);
     UsbDevice& dev = camera.device();
     std::string t;
-    const auto line = [&t](std::string text) {
+    const auto line = [&t](const std::string& text) {
         t += text;
         t += kReportEol;
     };

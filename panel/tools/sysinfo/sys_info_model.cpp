@@ -112,7 +112,7 @@ std::string sysInfoCountText(uint16_t current, uint16_t total) {
 std::string systemInformationReport(const SystemInformation& info, bool implemented) {
     if (!implemented) return fmt::format("{}{}", kSysInfoNotImplemented, kReportEol);
     std::string t;
-    const auto line = [&t](std::string text) {
+    const auto line = [&t](const std::string& text) {
         t += text;
         t += kReportEol;
     };
