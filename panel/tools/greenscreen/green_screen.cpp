@@ -250,17 +250,12 @@ void CGSButton::mouseMoveEvent(QMouseEvent* event) {
     drag->exec(Qt::CopyAction);
 }
 
-void CGSButton::dragEnterEvent(QDragEnterEvent* event) {
-    const auto from = draggedBand(event->mimeData());
-    if (from && *from != m_band) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->ignore();
-    }
-}
+void CGSButton::dragEnterEvent(QDragEnterEvent* event) { acceptOtherBand(event); }
 
-void CGSButton::dragMoveEvent(QDragMoveEvent* event) {
+void CGSButton::dragMoveEvent(QDragMoveEvent* event) { acceptOtherBand(event); }
+
+void CGSButton::acceptOtherBand(QDragMoveEvent* event) const {
+    // Another band's button may be dropped here; this band or foreign data may not.
     const auto from = draggedBand(event->mimeData());
     if (from && *from != m_band) {
         event->setDropAction(Qt::CopyAction);

@@ -53,6 +53,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void acceptOtherBand(QDragMoveEvent* event) const;
+
     const GreenScreenModel& m_model;
     int m_band;
     QPoint m_pressAt;
